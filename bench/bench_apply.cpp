@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The capitalisation command end to end on a shown editor, against one plain replacement of
+// the editor's text with the same text. Both are timed up to the first paint.
+#include "capitalize.h"
+#include "prose.h"
+#include "richtexteditor.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+namespace {
+
+constexpr qsizetype OneMegabyte = qsizetype(1) << 20;
+
+Quillmere::RichTextEditor *editor = nullptr;
+
+QString plainText(qsizetype units)
+{
+    QString text = QuillmereBench::makeProse(units, false);
+    text.replace(u"\r\n"_qs, u"\n"_qs);
+    return text;
+}
+
+// Lets pending work (lazy layout, documents released by undo history) finish between runs.
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+void paint()
+{
+    editor->viewport()->repaint();
+}
+
+// Baseline: the text replaced in one step, with no undo, then painted.
+void BM_SetPlainText(benchmark::State &state)
+{
+    const QString text = plainText(state.range(0));
+    double longest = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        editor->setPlainText(text);
+        paint();
+        longest = std::max(longest, std::chrono::duration<double>(
+                                        std::chrono::steady_clock::now() - start).count());
+        state.PauseTiming();
+        editor->clear();
+        settle();
+        state.ResumeTiming();
+    }
+    state.counters["longest_ms"] = longest * 1000;
+}
+
+// The command: eight read-modify-write cycles, one undo step, then painted.
+void BM_ApplyCapitalizeWords(benchmark::State &state)
+{
+    const QString text = plainText(state.range(0));
+    double longest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor->setPlainText(text);
+        settle();
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        Quillmere::ApplyCapitalizeWords(*editor);
+        paint();
+        longest = std::max(longest, std::chrono::duration<double>(
+                                        std::chrono::steady_clock::now() - start).count());
+        state.PauseTiming();
+        if (!editor->document()->isUndoAvailable())
+            state.SkipWithError("the command left nothing to undo");
+        editor->clear();
+        settle();
+        state.ResumeTiming();
+    }
+    state.counters["longest_ms"] = longest * 1000;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_mb"] = double(usage.ru_maxrss) / 1024.0;
+}
+
+void sizes(benchmark::internal::Benchmark *benchmark)
+{
+    benchmark->ArgName("units")->Arg(OneMegabyte)->Arg(10 * OneMegabyte);
+    benchmark->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+} // namespace
+
+BENCHMARK(BM_SetPlainText)->Apply(sizes);
+BENCHMARK(BM_ApplyCapitalizeWords)->Apply(sizes);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
+                                                                    : qgetenv("QT_QPA_PLATFORM"));
+    QApplication application(argc, argv);
+    Quillmere::RichTextEditor shownEditor;
+    shownEditor.resize(532, 375);
+    shownEditor.show();
+    QCoreApplication::processEvents();
+    editor = &shownEditor;
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

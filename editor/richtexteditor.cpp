@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "richtexteditor.h"
+
+#include "documenttext.h"
+#include "twips.h"
+
+#include <QAbstractUndoItem>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScopedValueRollback>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace Quillmere {
+namespace {
+
+int buttonCode(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return LeftButtonCode;
+    case Qt::RightButton:
+        return RightButtonCode;
+    case Qt::MiddleButton:
+        return MiddleButtonCode;
+    default:
+        return 0;
+    }
+}
+
+int shiftState(Qt::KeyboardModifiers modifiers)
+{
+    int state = 0;
+    if (modifiers & Qt::ShiftModifier)
+        state |= ShiftBit;
+    if (modifiers & Qt::ControlModifier)
+        state |= ControlBit;
+    if (modifiers & Qt::AltModifier)
+        state |= AltBit;
+    return state;
+}
+
+} // namespace
+
+RichTextEditor::RichTextEditor(QWidget *parent)
+    : QTextEdit(parent)
+{
+    setAcceptRichText(true);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setBackgroundRole(QPalette::Base);
+    setTabChangesFocus(false);
+}
+
+QString RichTextEditor::documentText() const
+{
+    if (m_pendingText)
+        return *m_pendingText;
+    return toDocumentText(document()->toRawText());
+}
+
+void RichTextEditor::setDocumentText(const QString &text)
+{
+    if (m_batchDepth > 0)
+        m_pendingText = text;
+    else
+        replaceDocument(text);
+}
+
+QString RichTextEditor::selectionText() const
+{
+    return toDocumentText(textCursor().selectedText());
+}
+
+void RichTextEditor::setSelectionText(const QString &text)
+{
+    QTextCursor cursor = textCursor();
+    cursor.insertText(text);
+    setTextCursor(cursor);
+}
+
+void RichTextEditor::moveInTwips(const QRectF &twips)
+{
+    setGeometry(twipsToPixels(twips, logicalDpiOf(this)));
+}
+
+void RichTextEditor::mousePressEvent(QMouseEvent *event)
+{
+    const double dpi = logicalDpiOf(this);
+    const QPointF position = mapFromGlobal(event->globalPosition());
+    emit mouseDown(buttonCode(event->button()), shiftState(event->modifiers()),
+                   pixelsToTwips(position.x(), dpi), pixelsToTwips(position.y(), dpi));
+    QTextEdit::mousePressEvent(event);
+}
+
+void RichTextEditor::keyPressEvent(QKeyEvent *event)
+{
+    // Redo answers to both conventions, whatever the desktop's key theme says.
+    const QKeyCombination key = event->keyCombination();
+    if (key == QKeyCombination(Qt::ControlModifier, Qt::Key_Y)
+        || key == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z)) {
+        redo();
+        event->accept();
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+// A whole-text write builds a fresh document and shows it in place of the current one: a
+// document filled before it is shown is laid out lazily, a screenful at a time, while an edit
+// that replaces the text of a shown document is laid out at once (seconds for megabytes).
+// Undo and redo switch between the two documents through a linked pair of undo items, so
+// Ctrl+Z brings back the previous document exactly, formatting and all, in one step.
+class RichTextEditor::SwitchUndoItem : public QAbstractUndoItem
+{
+public:
+    enum class Leads { OnUndo, OnRedo };
+
+    SwitchUndoItem(RichTextEditor *editor, QTextDocument *target, Leads leads)
+        : m_editor(editor)
+        , m_target(target)
+        , m_leads(leads)
+    {
+    }
+
+    ~SwitchUndoItem() override
+    {
+        // Gone from its stack: the target can no longer be reached by undo or redo.
+        if (m_editor && m_target && !m_editor->m_switching)
+            m_editor->releaseDocument(m_target);
+    }
+
+    void undo() override
+    {
+        if (m_leads == Leads::OnUndo)
+            follow([](QTextDocument *target) { target->undo(); });
+    }
+
+    void redo() override
+    {
+        if (m_leads == Leads::OnRedo)
+            follow([](QTextDocument *target) { target->redo(); });
+    }
+
+private:
+    // Shows the target and steps its own stack past the partner item, so that the opposite
+    // key leads back.
+    template<typename Step>
+    void follow(Step stepPartner)
+    {
+        if (!m_editor || !m_target || m_editor->m_switching)
+            return;
+        m_editor->switchTo(m_target);
+        const QScopedValueRollback guard(m_editor->m_switching, true);
+        stepPartner(m_target);
+    }
+
+    QPointer<RichTextEditor> m_editor;
+    QPointer<QTextDocument> m_target;
+    Leads m_leads;
+};
+
+RichTextEditor::~RichTextEditor()
+{
+    m_switching = true;
+    const auto documents = findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly);
+    for (QTextDocument *document : documents)
+        document->clearUndoRedoStacks();
+}
+
+void RichTextEditor::replaceDocument(const QString &text)
+{
+    QTextDocument *previous = document();
+    auto *fresh = new QTextDocument(this);
+    fresh->setDefaultFont(previous->defaultFont());
+    fresh->setDefaultTextOption(previous->defaultTextOption());
+    fresh->setDocumentMargin(previous->documentMargin());
+    fresh->setIndentWidth(previous->indentWidth());
+    fresh->setUndoRedoEnabled(false);
+    fresh->setPlainText(text);
+    fresh->setUndoRedoEnabled(true);
+
+    previous->setParent(this);
+    previous->appendUndoItem(new SwitchUndoItem(this, fresh, SwitchUndoItem::Leads::OnRedo));
+    fresh->appendUndoItem(new SwitchUndoItem(this, previous, SwitchUndoItem::Leads::OnUndo));
+    switchTo(fresh);
+}
+
+void RichTextEditor::switchTo(QTextDocument *target)
+{
+    const QScopedValueRollback guard(m_switching, true);
+    setDocument(target);
+}
+
+void RichTextEditor::installDocument(QTextDocument *fresh)
+{
+    QTextDocument *previous = document();
+    previous->setParent(this);
+    fresh->setParent(this);
+    fresh->clearUndoRedoStacks();
+    switchTo(fresh);
+    releaseDocument(previous);
+}
+
+void RichTextEditor::releaseDocument(QTextDocument *released)
+{
+    if (released == document() || released->parent() != this)
+        return;
+    // Detached first, so that the chain of releases its history sets off never comes back here.
+    released->setParent(nullptr);
+    released->clearUndoRedoStacks();
+    released->deleteLater();
+}
+
+RichTextEditor::WriteBatch::WriteBatch(RichTextEditor &editor)
+    : m_editor(editor)
+{
+    ++m_editor.m_batchDepth;
+}
+
+RichTextEditor::WriteBatch::~WriteBatch()
+{
+    if (--m_editor.m_batchDepth > 0 || !m_editor.m_pendingText)
+        return;
+    const QString text = std::move(*m_editor.m_pendingText);
+    m_editor.m_pendingText.reset();
+    m_editor.replaceDocument(text);
+}
+
+} // namespace Quillmere

@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""Prints benchmark results as ratios against the baseline measured in the same run."""
+import json
+import sys
+
+# measurement -> (baseline, what the ratio means)
+PAIRS = {
+    "BM_CapitalizeWordsInPlace": ("BM_Memcpy", "bandwidth / memcpy bandwidth"),
+    "BM_CapitalizeWordsCopy": ("BM_DeepCopy", "bandwidth / deep-copy bandwidth"),
+    "BM_ApplyCapitalizeWords": ("BM_SetPlainText", "time / setPlainText time"),
+}
+
+
+def medians(paths):
+    results = {}
+    for path in paths:
+        with open(path, encoding="utf-8") as handle:
+            for run in json.load(handle)["benchmarks"]:
+                if run.get("aggregate_name", "median") != "median":
+                    continue
+                results[run["run_name"]] = run
+    return results
+
+
+def main(paths):
+    results = medians(paths)
+    print("| measurement | baseline | ratio | meaning | extra |")
+    print("|---|---|---|---|---|")
+    for name, run in sorted(results.items()):
+        family, _, args = name.partition("/")
+        if family not in PAIRS:
+            continue
+        baseline_family, meaning = PAIRS[family]
+        baseline = results.get(f"{baseline_family}/{args}")
+        if baseline is None:
+            continue
+        if "bytes_per_second" in run:
+            ratio = run["bytes_per_second"] / baseline["bytes_per_second"]
+        else:
+            ratio = run["real_time"] / baseline["real_time"]
+        extra = ", ".join(
+            f"{key}={run[key]:.1f}"
+            for key in ("longest_ms", "peak_rss_mb")
+            if key in run
+        )
+        base_extra = f" (baseline longest_ms={baseline['longest_ms']:.1f})" if "longest_ms" in baseline else ""
+        print(f"| {name} | {baseline_family} | {ratio:.3f} | {meaning} | {extra}{base_extra} |")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])

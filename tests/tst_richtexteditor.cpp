@@ -1,0 +1,314 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "capitalize.h"
+#include "documenttext.h"
+#include "richtexteditor.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
+#include <QTextTable>
+
+using namespace Quillmere;
+
+namespace {
+
+// A document with the kinds of formatting the command throws away.
+void fillFormatted(RichTextEditor &editor)
+{
+    editor.setHtml(u"<p align=center><b>bold (words)</b>, <i style='color:#ff0000'>red_italic</i></p>"
+                   "<ul><li>first; item</li><li>second</li></ul>"
+                   "<table><tr><td>cell one</td><td>cell TWO</td></tr></table>"
+                   "<p><span style='font-size:20pt'>BIG</span> end</p>"_qs);
+}
+
+QTextCharFormat formatAt(QTextDocument *document, int position)
+{
+    QTextCursor cursor(document);
+    cursor.setPosition(position);
+    cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    return cursor.charFormat();
+}
+
+} // namespace
+
+class TestRichTextEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsEmptyWithoutContextMenu();
+    void documentTextUsesCrLf_data();
+    void documentTextUsesCrLf();
+    void writtenTextReadsBack_data();
+    void writtenTextReadsBack();
+    void writeDropsFormatting();
+    void commandIsOneUndoStep();
+    void redoKeysReapplyTheCommand_data();
+    void redoKeysReapplyTheCommand();
+    void undoThenTypingDiscardsRedo();
+    void repeatedCommandsUndoOneByOne();
+    void batchWritesOnceAndReadsPending();
+    void selectionTextRoundTrips();
+    void mouseDownReportsButtonCodes_data();
+    void mouseDownReportsButtonCodes();
+    void moveInTwipsPlacesAtDpi();
+    void installedDocumentHasNoUndoHistory();
+};
+
+void TestRichTextEditor::startsEmptyWithoutContextMenu()
+{
+    RichTextEditor editor;
+    QCOMPARE(editor.documentText(), QString());
+    QCOMPARE(editor.contextMenuPolicy(), Qt::NoContextMenu);
+    QCOMPARE(editor.backgroundRole(), QPalette::Base);
+    QVERIFY(!editor.document()->isUndoAvailable());
+}
+
+void TestRichTextEditor::documentTextUsesCrLf_data()
+{
+    QTest::addColumn<QString>("qtText");
+    QTest::addColumn<QString>("expected");
+
+    QTest::addRow("paragraphs") << u"a\u2029b\u2029\u2029c"_qs << u"a\r\nb\r\n\r\nc"_qs;
+    QTest::addRow("line separator") << u"a\u2028b"_qs << u"a\r\nb"_qs;
+    QTest::addRow("frame markers") << u"\uFDD0x\uFDD1"_qs << u"\r\nx\r\n"_qs;
+    QTest::addRow("no-break space kept") << u"a\u00A0b"_qs << u"a\u00A0b"_qs;
+    QTest::addRow("no breaks") << u"plain"_qs << u"plain"_qs;
+}
+
+void TestRichTextEditor::documentTextUsesCrLf()
+{
+    QFETCH(QString, qtText);
+    QFETCH(QString, expected);
+    QCOMPARE(toDocumentText(qtText), expected);
+}
+
+void TestRichTextEditor::writtenTextReadsBack_data()
+{
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("readBack");
+
+    QTest::addRow("CR LF") << u"one\r\ntwo\r\n\r\nthree"_qs << u"one\r\ntwo\r\n\r\nthree"_qs;
+    QTest::addRow("bare LF") << u"one\ntwo"_qs << u"one\r\ntwo"_qs;
+    QTest::addRow("bare CR") << u"one\rtwo"_qs << u"one\r\ntwo"_qs;
+    QTest::addRow("trailing break") << u"end\r\n"_qs << u"end\r\n"_qs;
+    QTest::addRow("tabs and no-break space") << u"a\tb\u00A0c"_qs << u"a\tb\u00A0c"_qs;
+    QTest::addRow("looks like markup") << u"<b>not bold</b>"_qs << u"<b>not bold</b>"_qs;
+    QTest::addRow("empty") << QString() << QString();
+}
+
+void TestRichTextEditor::writtenTextReadsBack()
+{
+    QFETCH(QString, written);
+    QFETCH(QString, readBack);
+    RichTextEditor editor;
+    editor.setDocumentText(written);
+    QCOMPARE(editor.documentText(), readBack);
+}
+
+void TestRichTextEditor::writeDropsFormatting()
+{
+    RichTextEditor editor;
+    fillFormatted(editor);
+    QVERIFY(formatAt(editor.document(), 0).fontWeight() == QFont::Bold);
+
+    editor.setDocumentText(u"plain words\r\nsecond line"_qs);
+    QTextDocument *document = editor.document();
+    QCOMPARE(document->blockCount(), 2);
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        QVERIFY(!block.textList());
+        QCOMPARE(block.blockFormat().alignment(), Qt::AlignLeft);
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            QVERIFY(format.fontWeight() != QFont::Bold);
+            QVERIFY(!format.fontItalic());
+            QVERIFY(!format.hasProperty(QTextFormat::ForegroundBrush));
+            QVERIFY(!format.hasProperty(QTextFormat::FontPointSize));
+        }
+    }
+    QVERIFY(document->rootFrame()->childFrames().isEmpty());
+}
+
+void TestRichTextEditor::commandIsOneUndoStep()
+{
+    RichTextEditor editor;
+    fillFormatted(editor);
+    const QString html = editor.toHtml();
+    const QString text = editor.documentText();
+
+    ApplyCapitalizeWords(editor);
+    QCOMPARE(editor.documentText(), CapitalizeWords(text));
+    QVERIFY(editor.documentText().startsWith(u"Bold  Words   Red-italic\r\nFirst- Item\r\nSecond"_qs));
+
+    editor.undo();
+    QCOMPARE(editor.documentText(), text);
+    QCOMPARE(editor.toHtml(), html);
+    QVERIFY(formatAt(editor.document(), 0).fontWeight() == QFont::Bold);
+    QVERIFY(editor.document()->begin().next().textList());
+}
+
+void TestRichTextEditor::redoKeysReapplyTheCommand_data()
+{
+    QTest::addColumn<QKeyCombination>("redoKey");
+    QTest::addRow("Ctrl+Y") << QKeyCombination(Qt::ControlModifier, Qt::Key_Y);
+    QTest::addRow("Ctrl+Shift+Z") << QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier,
+                                                     Qt::Key_Z);
+}
+
+void TestRichTextEditor::redoKeysReapplyTheCommand()
+{
+    QFETCH(QKeyCombination, redoKey);
+    RichTextEditor editor;
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    fillFormatted(editor);
+    const QString before = editor.documentText();
+    ApplyCapitalizeWords(editor);
+    const QString after = editor.documentText();
+
+    QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(editor.documentText(), before);
+    QTest::keyClick(&editor, redoKey.key(), redoKey.keyboardModifiers());
+    QCOMPARE(editor.documentText(), after);
+    QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(editor.documentText(), before);
+}
+
+void TestRichTextEditor::undoThenTypingDiscardsRedo()
+{
+    RichTextEditor editor;
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setPlainText(u"abc def"_qs);
+    ApplyCapitalizeWords(editor);
+    editor.undo();
+    QTest::keyClicks(&editor, u"x"_qs);
+    QVERIFY(!editor.document()->isRedoAvailable());
+    editor.redo();
+    QCOMPARE(editor.documentText(), u"xabc def"_qs);
+    // The document the redo history held is released once nothing can reach it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(editor.findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly).size(), 1);
+}
+
+void TestRichTextEditor::repeatedCommandsUndoOneByOne()
+{
+    RichTextEditor editor;
+    editor.setPlainText(u"one (two)"_qs);
+    ApplyCapitalizeWords(editor);
+    editor.setDocumentText(editor.documentText() + u"\r\nthree_four"_qs);
+    ApplyCapitalizeWords(editor);
+    QCOMPARE(editor.documentText(), u"One  Two \r\nThree-four"_qs);
+    editor.undo();
+    QCOMPARE(editor.documentText(), u"One  Two \r\nthree_four"_qs);
+    editor.undo();
+    QCOMPARE(editor.documentText(), u"One  Two "_qs);
+    editor.undo();
+    QCOMPARE(editor.documentText(), u"one (two)"_qs);
+    editor.redo();
+    editor.redo();
+    QCOMPARE(editor.documentText(), u"One  Two \r\nthree_four"_qs);
+}
+
+void TestRichTextEditor::batchWritesOnceAndReadsPending()
+{
+    RichTextEditor editor;
+    editor.setPlainText(u"start"_qs);
+    QSignalSpy changes(&editor, &QTextEdit::textChanged);
+    {
+        const RichTextEditor::WriteBatch batch(editor);
+        editor.setDocumentText(u"first"_qs);
+        QCOMPARE(editor.documentText(), u"first"_qs);
+        editor.setDocumentText(u"second"_qs);
+        QCOMPARE(editor.toPlainText(), u"start"_qs);
+    }
+    QCOMPARE(editor.documentText(), u"second"_qs);
+    QCOMPARE(changes.size(), 1);
+    editor.undo();
+    QCOMPARE(editor.documentText(), u"start"_qs);
+}
+
+void TestRichTextEditor::selectionTextRoundTrips()
+{
+    RichTextEditor editor;
+    editor.setPlainText(u"alpha\nbeta gamma"_qs);
+    QTextCursor cursor = editor.textCursor();
+    cursor.setPosition(2);
+    cursor.setPosition(10, QTextCursor::KeepAnchor);
+    editor.setTextCursor(cursor);
+    QCOMPARE(editor.selectionText(), u"pha\r\nbeta"_qs);
+
+    editor.setSelectionText(u"X\r\nY"_qs);
+    QCOMPARE(editor.documentText(), u"alX\r\nY gamma"_qs);
+    QCOMPARE(editor.selectionText(), QString());
+}
+
+void TestRichTextEditor::mouseDownReportsButtonCodes_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("shift");
+
+    QTest::addRow("left") << Qt::LeftButton << Qt::KeyboardModifiers() << 1 << 0;
+    QTest::addRow("right with shift") << Qt::RightButton << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                                      << 2 << 1;
+    QTest::addRow("middle with control and alt")
+        << Qt::MiddleButton << (Qt::ControlModifier | Qt::AltModifier) << 4 << 6;
+}
+
+void TestRichTextEditor::mouseDownReportsButtonCodes()
+{
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(int, code);
+    QFETCH(int, shift);
+
+    RichTextEditor editor;
+    editor.resize(200, 100);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QSignalSpy spy(&editor, &RichTextEditor::mouseDown);
+    const QPoint inViewport(30, 20);
+    QTest::mousePress(editor.viewport(), button, modifiers, inViewport);
+    QTest::mouseRelease(editor.viewport(), button, modifiers, inViewport);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), code);
+    QCOMPARE(spy.at(0).at(1).toInt(), shift);
+    const QPoint inEditor = editor.viewport()->mapTo(&editor, inViewport);
+    const double twipsPerPixel = 1440.0 / editor.logicalDpiY();
+    QCOMPARE(spy.at(0).at(2).toDouble(), inEditor.x() * twipsPerPixel);
+    QCOMPARE(spy.at(0).at(3).toDouble(), inEditor.y() * twipsPerPixel);
+}
+
+void TestRichTextEditor::moveInTwipsPlacesAtDpi()
+{
+    QWidget parent;
+    auto *editor = new RichTextEditor(&parent);
+    const double pixelsPerTwip = editor->logicalDpiY() / 1440.0;
+    editor->moveInTwips(QRectF(0, 630, 7980, 5619));
+    QCOMPARE(editor->geometry(),
+             QRect(0, qRound(630 * pixelsPerTwip), qRound(7980 * pixelsPerTwip),
+                   qRound((630 + 5619) * pixelsPerTwip) - qRound(630 * pixelsPerTwip)));
+}
+
+void TestRichTextEditor::installedDocumentHasNoUndoHistory()
+{
+    RichTextEditor editor;
+    editor.setPlainText(u"old"_qs);
+    ApplyCapitalizeWords(editor);
+    auto *loaded = new QTextDocument;
+    loaded->setPlainText(u"loaded"_qs);
+    editor.installDocument(loaded);
+    QCOMPARE(editor.document(), loaded);
+    QCOMPARE(editor.documentText(), u"loaded"_qs);
+    QVERIFY(!loaded->isUndoAvailable());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(editor.findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly).size(), 1);
+}
+
+QTEST_MAIN(TestRichTextEditor)
+#include "tst_richtexteditor.moc"

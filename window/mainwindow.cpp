@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mainwindow.h"
+
+#include "commands.h"
+#include "imagelist.h"
+#include "layout.h"
+#include "richtexteditor.h"
+#include "toolbar.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QProxyStyle>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace Quillmere {
+namespace {
+
+inline constexpr double InitialInnerWidthTwips = 7980;
+inline constexpr double InitialInnerHeightTwips = 6690;
+inline constexpr double StatusBarHeightTwips = 375;
+
+// Packs the toolbar's entries edge to edge, with separators of a set width, so that all
+// seventeen fit the window's initial width in one row.
+class ToolbarStyle : public QProxyStyle
+{
+public:
+    explicit ToolbarStyle(int separatorWidth)
+        : m_separatorWidth(separatorWidth)
+    {
+    }
+
+    int pixelMetric(PixelMetric metric, const QStyleOption *option,
+                    const QWidget *widget) const override
+    {
+        switch (metric) {
+        case PM_ToolBarSeparatorExtent:
+            return m_separatorWidth;
+        case PM_ToolBarItemSpacing:
+        case PM_ToolBarItemMargin:
+        case PM_ToolBarFrameWidth:
+            return 0;
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+
+private:
+    int m_separatorWidth;
+};
+
+// The largest font, no larger than `font`, in which every caption fits `width` pixels, so that
+// captions are never elided whatever the desktop's default font is.
+QFont fittingCaptionFont(QFont font, int width)
+{
+    constexpr double SmallestPointSize = 6.0;
+    while (font.pointSizeF() > SmallestPointSize) {
+        const QFontMetrics metrics(font);
+        bool fits = true;
+        for (const ToolbarButtonSpec &entry : ToolbarButtons)
+            fits = fits && metrics.horizontalAdvance(entry.caption.toString()) <= width;
+        if (fits)
+            break;
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    return font;
+}
+
+WindowState windowStateOf(const QWidget &window)
+{
+    if (window.isMinimized())
+        return WindowState::Minimized;
+    if (window.isMaximized())
+        return WindowState::Maximized;
+    return WindowState::Normal;
+}
+
+} // namespace
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Change the first letter of every word to Upper Case"));
+    setWindowIcon(loadIcon(u"book"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+
+    createEditor();
+    createImageList();
+    createToolBar();
+    createStatusBar();
+
+    setTabOrder(m_editor, m_toolBar);
+    setTabOrder(m_toolBar, m_statusBar);
+    m_editor->setFocus();
+    resize(toPixels(InitialInnerWidthTwips), toPixels(InitialInnerHeightTwips));
+}
+
+Form1::~Form1() = default;
+
+void Form1::createEditor()
+{
+    m_editor = new RichTextEditor(this);
+    m_editor->setObjectName(QStringLiteral("RichTextBox1"));
+}
+
+void Form1::createImageList()
+{
+    m_imageList = new ImageList(this);
+    m_imageList->setObjectName(QStringLiteral("ImageList1"));
+    for (const QStringView name : ToolbarImages)
+        m_imageList->add(loadIcon(name));
+}
+
+void Form1::createToolBar()
+{
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("Toolbar1"));
+    auto *style = new ToolbarStyle(toPixels(ToolbarSeparatorWidthTwips));
+    style->setParent(m_toolBar);
+    m_toolBar->setStyle(style);
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolBar->setIconSize(m_imageList->imageSize());
+
+    const QSize buttonSize(toPixels(ToolbarButtonWidthTwips), toPixels(ToolbarButtonHeightTwips));
+    m_toolBar->setFont(fittingCaptionFont(m_toolBar->font(),
+                                          buttonSize.width() - toPixels(ToolbarCaptionMarginTwips)));
+    for (const ToolbarButtonSpec &entry : ToolbarButtons) {
+        if (entry.style == ToolbarEntryStyle::Separator) {
+            QAction *separator = m_toolBar->addSeparator();
+            m_toolBar->widgetForAction(separator)->setStyle(style);
+            continue;
+        }
+        QAction *action = m_toolBar->addAction(m_imageList->image(entry.image),
+                                               entry.caption.toString());
+        action->setObjectName(entry.key.toString());
+        action->setData(entry.key.toString());
+        action->setToolTip(entry.toolTip.toString());
+        m_toolBar->widgetForAction(action)->setFixedSize(buttonSize);
+    }
+    m_toolBar->setFixedHeight(toPixels(ToolbarHeightTwips));
+    connect(m_toolBar, &QToolBar::actionTriggered, this, &Form1::runToolbarAction);
+}
+
+void Form1::createStatusBar()
+{
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusBar->setFixedHeight(toPixels(StatusBarHeightTwips));
+}
+
+void Form1::runToolbarAction(QAction *action)
+{
+    CommandContext context{*this, *m_editor};
+    DispatchToolbarKey(action->data().toString(), context);
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutChildren();
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        layoutChildren();
+}
+
+void Form1::layoutChildren()
+{
+    const double dpi = logicalDpiOf(this);
+    m_toolBar->setGeometry(0, 0, width(), m_toolBar->height());
+    const int statusBarHeight = m_statusBar->height();
+    m_statusBar->setGeometry(0, height() - statusBarHeight, width(), statusBarHeight);
+
+    const QSizeF innerSize(pixelsToTwips(width(), dpi), pixelsToTwips(height(), dpi));
+    const std::optional<QRectF> editorRect
+        = LayoutEditor(windowStateOf(*this), pixelsToTwips(m_toolBar->height(), dpi), innerSize);
+    if (editorRect)
+        m_editor->moveInTwips(*editorRect);
+}
+
+int Form1::toPixels(double twips) const
+{
+    return twipsToPixels(twips, logicalDpiOf(this));
+}
+
+} // namespace Quillmere
