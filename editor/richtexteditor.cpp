@@ -5,6 +5,8 @@
 #include "twips.h"
 
 #include <QAbstractUndoItem>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
@@ -41,6 +43,31 @@ int shiftState(Qt::KeyboardModifiers modifiers)
     if (modifiers & Qt::AltModifier)
         state |= AltBit;
     return state;
+}
+
+// Fills a detached document a slice at a time and lets the window repaint between slices, so
+// that writing megabytes never freezes it; keyboard and mouse input wait in the queue until the
+// write is done, so nothing the person does can land in a document about to be replaced.
+void fillInSlices(QTextDocument &document, QStringView text)
+{
+    constexpr qsizetype SliceUnits = 128 * 1024;
+    constexpr qint64 LongestStallMs = 40;
+    QTextCursor cursor(&document);
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = std::min(text.size(), start + SliceUnits);
+        // A CR LF pair split between slices would become two line breaks.
+        if (end < text.size() && text[end - 1] == u'\r' && text[end] == u'\n')
+            ++end;
+        cursor.insertText(text.sliced(start, end - start).toString());
+        start = end;
+        if (start < text.size() && sinceEvents.elapsed() >= LongestStallMs) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sinceEvents.restart();
+        }
+    }
 }
 
 } // namespace
@@ -179,7 +206,7 @@ void RichTextEditor::replaceDocument(const QString &text)
     fresh->setDocumentMargin(previous->documentMargin());
     fresh->setIndentWidth(previous->indentWidth());
     fresh->setUndoRedoEnabled(false);
-    fresh->setPlainText(text);
+    fillInSlices(*fresh, text);
     fresh->setUndoRedoEnabled(true);
 
     previous->setParent(this);

@@ -40,10 +40,11 @@ def main(paths):
             ratio = run["real_time"] / baseline["real_time"]
         extra = ", ".join(
             f"{key}={run[key]:.1f}"
-            for key in ("longest_ms", "peak_rss_mb")
+            for key in ("longest_stall_ms", "peak_rss_mb")
             if key in run
         )
-        base_extra = f" (baseline longest_ms={baseline['longest_ms']:.1f})" if "longest_ms" in baseline else ""
+        base_extra = (f" (baseline longest_stall_ms={baseline['longest_stall_ms']:.1f})"
+                      if "longest_stall_ms" in baseline else "")
         print(f"| {name} | {baseline_family} | {ratio:.3f} | {meaning} | {extra}{base_extra} |")
 
 

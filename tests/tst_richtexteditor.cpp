@@ -98,6 +98,10 @@ void TestRichTextEditor::writtenTextReadsBack_data()
     QTest::addRow("tabs and no-break space") << u"a\tb\u00A0c"_qs << u"a\tb\u00A0c"_qs;
     QTest::addRow("looks like markup") << u"<b>not bold</b>"_qs << u"<b>not bold</b>"_qs;
     QTest::addRow("empty") << QString() << QString();
+    // Large writes are filled in slices of 128K units; a pair must never be split.
+    const QString longText = QString(128 * 1024 - 1, u'a') + u"\r\n"_qs + QString(200000, u'b')
+        + u"\r\n"_qs + QString(64 * 1024, u'c');
+    QTest::addRow("CR LF on a slice boundary") << longText << longText;
 }
 
 void TestRichTextEditor::writtenTextReadsBack()
