@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the capitalisation rule against a plain copy of the same buffer.
 #include "capitalize.h"
+#include "capitalize_p.h"
 #include "prose.h"
 
 #include <benchmark/benchmark.h>
@@ -73,6 +74,37 @@ void BM_CapitalizeWordsCopy(benchmark::State &state)
     setBytes(state, text.size());
 }
 
+// The in-place rule on one kernel, to compare the kernels this processor supports; read it
+// against BM_Memcpy with the same units and mixed arguments.
+void BM_CapitalizeWordsOn(benchmark::State &state)
+{
+    using Quillmere::Internal::InstructionSet;
+    const auto set = InstructionSet(state.range(0));
+    if (!Quillmere::Internal::isSupported(set)) {
+        state.SkipWithError("this processor cannot run the kernel");
+        return;
+    }
+    QString buffer = prose(state.range(1), state.range(2));
+    buffer.detach();
+    for (auto _ : state) {
+        buffer = Quillmere::Internal::capitalizeWordsWith(set, std::move(buffer));
+        benchmark::DoNotOptimize(buffer.constData());
+    }
+    setBytes(state, buffer.size());
+}
+
+void kernelsAndSizes(benchmark::internal::Benchmark *benchmark)
+{
+    using Quillmere::Internal::InstructionSet;
+    benchmark->ArgNames({"set", "units", "mixed"});
+    for (const InstructionSet set : {InstructionSet::Scalar, InstructionSet::Sse2,
+                                     InstructionSet::Avx2, InstructionSet::Avx512})
+        for (const qsizetype units : {OneMegabyte, 10 * OneMegabyte})
+            for (const int mixed : {0, 1})
+                benchmark->Args({int64_t(set), units, mixed});
+    benchmark->Unit(benchmark::kMicrosecond);
+}
+
 void sizes(benchmark::internal::Benchmark *benchmark)
 {
     benchmark->ArgNames({"units", "mixed"});
@@ -88,5 +120,6 @@ BENCHMARK(BM_Memcpy)->Apply(sizes);
 BENCHMARK(BM_CapitalizeWordsInPlace)->Apply(sizes);
 BENCHMARK(BM_DeepCopy)->Apply(sizes);
 BENCHMARK(BM_CapitalizeWordsCopy)->Apply(sizes);
+BENCHMARK(BM_CapitalizeWordsOn)->Apply(kernelsAndSizes);
 
 BENCHMARK_MAIN();

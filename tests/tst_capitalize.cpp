@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capitalize.h"
+#include "capitalize_p.h"
 
 #include <QLocale>
 #include <QTest>
@@ -7,8 +8,57 @@
 #include <vector>
 
 using namespace Quillmere;
+using Internal::InstructionSet;
+
+Q_DECLARE_METATYPE(InstructionSet)
 
 namespace {
+
+struct NamedInstructionSet
+{
+    InstructionSet set;
+    const char *name;
+};
+
+constexpr NamedInstructionSet InstructionSets[] = {
+    {InstructionSet::Scalar, "scalar"},
+    {InstructionSet::Sse2, "SSE2"},
+    {InstructionSet::Avx2, "AVX2"},
+    {InstructionSet::Avx512, "AVX-512"},
+};
+
+// The rule on one kernel, reading a shared string and writing a new one.
+QString capitalizeCopy(InstructionSet set, const QString &text, bool mapPunctuation)
+{
+    return mapPunctuation ? Internal::capitalizeWordsWith(set, text)
+                          : Internal::properCaseWith(set, text);
+}
+
+// The rule on one kernel, rewriting a buffer it owns, as the editor's command does.
+QString capitalizeInPlace(InstructionSet set, const QString &text, bool mapPunctuation)
+{
+    QString buffer = text;
+    buffer.detach();
+    return mapPunctuation ? Internal::capitalizeWordsWith(set, std::move(buffer))
+                          : Internal::properCaseWith(set, std::move(buffer));
+}
+
+// The first unit where `result` differs from `expected`, for a failure message that says which
+// unit went wrong; empty when they agree.
+QString firstDifference(const QString &input, const QString &result, const QString &expected)
+{
+    if (result.size() != expected.size())
+        return QStringLiteral("length %1, expected %2").arg(result.size()).arg(expected.size());
+    for (qsizetype i = 0; i < input.size(); ++i) {
+        if (result.at(i) != expected.at(i))
+            return QStringLiteral("U+%1 at %2 gave U+%3, expected U+%4")
+                .arg(input.at(i).unicode(), 4, 16, QLatin1Char('0'))
+                .arg(i)
+                .arg(result.at(i).unicode(), 4, 16, QLatin1Char('0'))
+                .arg(expected.at(i).unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return QString();
+}
 
 // A straightforward restatement of the rule, unit by unit, to check the fast paths against.
 char16_t oracleCase(char16_t unit, bool upper)
@@ -102,7 +152,9 @@ private slots:
     void sharedInputIsNotModified();
     void matchesOracleOverEveryCodeUnit_data();
     void matchesOracleOverEveryCodeUnit();
+    void matchesOracleAcrossVectorBoundaries_data();
     void matchesOracleAcrossVectorBoundaries();
+    void publicFunctionsUseTheWidestSupportedKernel();
     void applyRunsEightCyclesInOrder();
 };
 
@@ -241,55 +293,90 @@ void TestCapitalize::sharedInputIsNotModified()
 
 void TestCapitalize::matchesOracleOverEveryCodeUnit_data()
 {
+    QTest::addColumn<InstructionSet>("set");
     QTest::addColumn<QString>("prefix");
     QTest::addColumn<QString>("suffix");
-    QTest::addRow("each unit alone at a word start") << u" "_qs << QString();
-    QTest::addRow("each unit inside a word") << u"a"_qs << QString();
-    QTest::addRow("each unit before a letter") << u" "_qs << u"A"_qs;
-    QTest::addRow("each unit between letters") << u"b"_qs << u"C"_qs;
+    for (const NamedInstructionSet &named : InstructionSets) {
+        QTest::addRow("%s: each unit alone at a word start", named.name)
+            << named.set << u" "_qs << QString();
+        QTest::addRow("%s: each unit inside a word", named.name)
+            << named.set << u"a"_qs << QString();
+        QTest::addRow("%s: each unit before a letter", named.name)
+            << named.set << u" "_qs << u"A"_qs;
+        QTest::addRow("%s: each unit between letters", named.name)
+            << named.set << u"b"_qs << u"C"_qs;
+    }
 }
 
-// Every one of the 65,536 code units, in each position the vector loop can give it.
+// Every one of the 65,536 code units, in each position the vector loops can give it, on each
+// kernel, both copying and in place.
 void TestCapitalize::matchesOracleOverEveryCodeUnit()
 {
+    QFETCH(InstructionSet, set);
     QFETCH(QString, prefix);
     QFETCH(QString, suffix);
+    if (!Internal::isSupported(set))
+        QSKIP("this processor cannot run the kernel");
     QString input;
     for (char32_t unit = 0; unit < 0x10000; ++unit) {
         input += prefix;
         input += QChar(char16_t(unit));
         input += suffix;
     }
-    const QString expected = oracleCapitalizeWords(input);
-    const QString result = CapitalizeWords(input);
-    QCOMPARE(result.size(), input.size());
-    for (qsizetype i = 0; i < input.size(); ++i) {
-        if (result.at(i) != expected.at(i))
-            QFAIL(qPrintable(QStringLiteral("U+%1 at %2 gave U+%3, expected U+%4")
-                                 .arg(input.at(i).unicode(), 4, 16, QLatin1Char('0'))
-                                 .arg(i)
-                                 .arg(result.at(i).unicode(), 4, 16, QLatin1Char('0'))
-                                 .arg(expected.at(i).unicode(), 4, 16, QLatin1Char('0'))));
+    for (const bool mapPunctuation : {true, false}) {
+        const QString expected = oracleCapitalizeWords(input, mapPunctuation);
+        QCOMPARE(firstDifference(input, capitalizeCopy(set, input, mapPunctuation), expected),
+                 QString());
+        QCOMPARE(firstDifference(input, capitalizeInPlace(set, input, mapPunctuation), expected),
+                 QString());
     }
-    QCOMPARE(ProperCase(input), oracleCapitalizeWords(input, false));
+}
+
+void TestCapitalize::matchesOracleAcrossVectorBoundaries_data()
+{
+    QTest::addColumn<InstructionSet>("set");
+    for (const NamedInstructionSet &named : InstructionSets)
+        QTest::addRow("%s", named.name) << named.set;
 }
 
 void TestCapitalize::matchesOracleAcrossVectorBoundaries()
 {
-    // Words ending and starting at every offset around the 8-unit blocks, with non-ASCII
-    // letters and separators falling on lane edges.
-    const QString pieces[] = {u"a"_qs, u"B"_qs, u" "_qs, u"é"_qs, u"\r\n"_qs, u"("_qs,
-                              u"Ж"_qs, u"_"_qs, u"\t"_qs, u"x"_qs, u"ß"_qs};
+    QFETCH(InstructionSet, set);
+    if (!Internal::isSupported(set))
+        QSKIP("this processor cannot run the kernel");
+    // Words ending and starting at every offset around the blocks of 8, 16 and 32 units, with
+    // non-ASCII letters and separators falling on lane edges; non-ASCII units whose low byte
+    // is a separator or mapped punctuation (U+0120, U+0122, U+0109, U+015F); and units that
+    // the vector kernels leave to the tables (final sigma, ÿ, surrogates).
+    const QString pieces[] = {u"a"_qs, u"B"_qs, u" "_qs, u"é"_qs, u"\r\n"_qs, u"("_qs, u"Ж"_qs,
+                              u"_"_qs, u"\t"_qs, u"x"_qs, u"ß"_qs, u"Ġ"_qs, u"Ģ"_qs, u"ĉ"_qs,
+                              u"ş"_qs, u"ς"_qs, u"ÿ"_qs, u"😊"_qs};
     quint32 state = 12345;
-    for (int length = 0; length < 200; ++length) {
+    for (int length = 0; length < 300; ++length) {
         QString input;
         for (int i = 0; i < length; ++i) {
             state = state * 1103515245u + 12345u;
             input += pieces[(state >> 16) % std::size(pieces)];
         }
-        QCOMPARE(CapitalizeWords(input), oracleCapitalizeWords(input));
-        QCOMPARE(CapitalizeWords(input.mid(1)), oracleCapitalizeWords(input.mid(1)));
+        for (const bool mapPunctuation : {true, false}) {
+            const QString expected = oracleCapitalizeWords(input, mapPunctuation);
+            QCOMPARE(capitalizeCopy(set, input, mapPunctuation), expected);
+            QCOMPARE(capitalizeInPlace(set, input, mapPunctuation), expected);
+        }
     }
+}
+
+void TestCapitalize::publicFunctionsUseTheWidestSupportedKernel()
+{
+    const InstructionSet preferred = Internal::preferredInstructionSet();
+    QVERIFY(Internal::isSupported(preferred));
+    for (const NamedInstructionSet &named : InstructionSets) {
+        if (named.set > preferred)
+            QVERIFY2(!Internal::isSupported(named.set), named.name);
+    }
+    const QString input = u"(the) QUICK brown_fox; ÉTÉ пРИВЕТ "_qs.repeated(20);
+    QCOMPARE(CapitalizeWords(input), Internal::capitalizeWordsWith(preferred, input));
+    QCOMPARE(ProperCase(input), Internal::properCaseWith(preferred, input));
 }
 
 void TestCapitalize::applyRunsEightCyclesInOrder()

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capitalize.h"
+#include "capitalize_p.h"
+#include "casekernel.h"
 
 #include <QChar>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <stdexcept>
 
 namespace Quillmere {
 namespace {
@@ -17,7 +17,8 @@ namespace {
 // is an index, not a branch.
 struct CaseTables
 {
-    char16_t images[0x10000][2];
+    alignas(64) char16_t images[0x10000][2];
+    CaseRows rows;
 
     char16_t upper(char16_t unit) const { return images[unit][1]; }
     char16_t lower(char16_t unit) const { return images[unit][0]; }
@@ -28,6 +29,51 @@ char16_t singleUnitImage(char32_t image, char16_t unit)
     if (image > 0xFFFF || QChar::isSurrogate(image))
         return unit;
     return char16_t(image);
+}
+
+// The delta most units of a row share in one direction; 0 when none of them changes.
+char16_t commonDelta(const char16_t (&deltas)[16])
+{
+    char16_t common = 0;
+    int commonCount = 0;
+    for (const char16_t delta : deltas) {
+        const auto count = std::count(std::begin(deltas), std::end(deltas), delta);
+        if (delta != 0 && count > commonCount) {
+            common = delta;
+            commonCount = int(count);
+        }
+    }
+    return common;
+}
+
+void fillCaseRows(CaseRows &rows, const char16_t (&images)[0x10000][2])
+{
+    for (int row = 0; row < CaseRows::Count; ++row) {
+        char16_t upperDeltas[16];
+        char16_t lowerDeltas[16];
+        for (int lane = 0; lane < 16; ++lane) {
+            const int unit = CaseRows::First + 16 * row + lane;
+            upperDeltas[lane] = char16_t(images[unit][1] - unit);
+            lowerDeltas[lane] = char16_t(images[unit][0] - unit);
+        }
+        const char16_t upperDelta = commonDelta(upperDeltas);
+        const char16_t lowerDelta = commonDelta(lowerDeltas);
+        rows.upperDelta[row] = upperDelta;
+        rows.lowerDelta[row] = lowerDelta;
+        rows.upperChanges[row] = rows.lowerChanges[row] = rows.irregular[row] = 0;
+        for (int lane = 0; lane < 16; ++lane) {
+            const auto bit = char16_t(1u << lane);
+            if ((upperDeltas[lane] != 0 && upperDeltas[lane] != upperDelta)
+                || (lowerDeltas[lane] != 0 && lowerDeltas[lane] != lowerDelta)) {
+                rows.irregular[row] |= bit;
+                continue;
+            }
+            if (upperDeltas[lane] != 0)
+                rows.upperChanges[row] |= bit;
+            if (lowerDeltas[lane] != 0)
+                rows.lowerChanges[row] |= bit;
+        }
+    }
 }
 
 // Built once from Qt's Unicode data, so the hot loop is a plain lookup and never depends on
@@ -51,6 +97,7 @@ const CaseTables &caseTables()
                 built->images[unit][0] = singleUnitImage(QChar::toLower(unit), u16);
             }
         }
+        fillCaseRows(built->rows, built->images);
         return built;
     }();
     return *tables;
@@ -68,96 +115,200 @@ constexpr std::array<char16_t, 128> asciiPunctuationTable()
 
 constexpr auto mappedAscii = asciiPunctuationTable();
 
-// Scalar version of the fused rule; also finishes the tail the vector loop leaves.
-template<bool MapPunctuation>
+// One lookup stands for the rows applied one after another only while no row's replacement is
+// another row's find.
+constexpr bool lookupMatchesRowsInOrder()
+{
+    for (char16_t unit = 0; unit < 128; ++unit) {
+        char16_t replaced = unit;
+        for (const auto &row : PunctuationMap)
+            replaced = replaced == row.find ? row.replacement : replaced;
+        if (replaced != mappedAscii[unit])
+            return false;
+    }
+    return true;
+}
+
+static_assert(lookupMatchesRowsInOrder());
+
+// What the scalar loop needs to know of a unit below 0x80 (and, at index 0x80, of every unit
+// above): the xor that replaces it when it is punctuation, and whether it then separates words.
+// One lookup instead of comparisons keeps the loop free of unpredictable branches.
+struct ScalarUnit
+{
+    char16_t replacementXor;
+    bool separator;
+};
+
+using ScalarUnits = std::array<ScalarUnit, 0x81>;
+
+constexpr ScalarUnits scalarUnits(bool replacePunctuation)
+{
+    ScalarUnits table{};
+    for (char16_t unit = 0; unit < 0x80; ++unit) {
+        const char16_t replaced = replacePunctuation ? mappedAscii[unit] : unit;
+        table[unit] = {char16_t(unit ^ replaced), isWordSeparator(replaced)};
+    }
+    return table;
+}
+
+constexpr ScalarUnits scalarCapitalizeWords = scalarUnits(true);
+constexpr ScalarUnits scalarProperCase = scalarUnits(false);
+
+// Scalar version of the fused rule; also finishes the tail the vector loops leave.
 bool transformScalar(const char16_t *source, char16_t *target, qsizetype count, bool atWordStart,
-                     const CaseTables &tables)
+                     const ScalarUnits &units, const CaseTables &tables)
 {
     for (qsizetype i = 0; i < count; ++i) {
-        char16_t unit = source[i];
-        if constexpr (MapPunctuation) {
-            if (unit < 128)
-                unit = mappedAscii[unit];
-        }
-        const bool separator = isWordSeparator(unit);
-        target[i] = separator ? unit : tables.images[unit][atWordStart];
-        atWordStart = separator;
+        const ScalarUnit &entry = units[std::min<char16_t>(source[i], 0x80)];
+        const auto unit = char16_t(source[i] ^ entry.replacementXor);
+        // A separator's images are itself, so it needs no branch of its own.
+        target[i] = tables.images[unit][atWordStart];
+        atWordStart = entry.separator;
     }
     return atWordStart;
 }
 
-#if defined(__SSE2__)
-// Eight units at a time: punctuation, separators and ASCII case are computed with compares and
-// a one-lane shift for "previous unit was a separator"; non-ASCII lanes fall back to the tables.
-template<bool MapPunctuation>
-qsizetype transformSse2(const char16_t *source, char16_t *target, qsizetype count,
-                        bool &atWordStart, const CaseTables &tables)
+// Splits each class of ASCII units into (set of high nibbles) x (set of low nibbles) products,
+// one class bit per product, for the vector kernels' two table lookups. A class that does not
+// split into few enough products stops the build.
+class NibbleClassBuilder
 {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i space = _mm_set1_epi16(' ');
-    const __m128i hyphen = _mm_set1_epi16('-');
-    const __m128i tab = _mm_set1_epi16(9);
-    const __m128i four = _mm_set1_epi16(4);
-    const __m128i twentyFive = _mm_set1_epi16(25);
-    const __m128i lowerA = _mm_set1_epi16('a');
-    const __m128i upperA = _mm_set1_epi16('A');
-    const __m128i caseDelta = _mm_set1_epi16(32);
-    const __m128i asciiMax = _mm_set1_epi16(0x7F);
+public:
+    constexpr explicit NibbleClassBuilder(CaseRule &rule) : m_rule(rule) { }
 
-    __m128i previousSeparator = atWordStart ? _mm_set_epi16(-1, 0, 0, 0, 0, 0, 0, 0) : zero;
-    qsizetype i = 0;
-    for (; i + 8 <= count; i += 8) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + i));
-        if constexpr (MapPunctuation) {
-            const __m128i toSpace = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('"')),
-                             _mm_cmpeq_epi16(v, _mm_set1_epi16('+'))),
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(',')),
-                                          _mm_cmpeq_epi16(v, _mm_set1_epi16('('))),
-                             _mm_cmpeq_epi16(v, _mm_set1_epi16(')'))));
-            const __m128i toHyphen = _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(';')),
-                                                  _mm_cmpeq_epi16(v, _mm_set1_epi16('_')));
-            v = _mm_andnot_si128(_mm_or_si128(toSpace, toHyphen), v);
-            v = _mm_or_si128(v, _mm_or_si128(_mm_and_si128(toSpace, space),
-                                             _mm_and_si128(toHyphen, hyphen)));
+    template<typename Predicate>
+    constexpr unsigned char addClass(Predicate inClass)
+    {
+        std::uint16_t lowSets[8]{};
+        for (char16_t unit = 0; unit < 0x80; ++unit) {
+            if (inClass(unit))
+                lowSets[unit >> 4] |= std::uint16_t(1u << (unit & 15));
         }
-        const __m128i controlSeparator
-            = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, tab), four), zero);
-        const __m128i separator = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi16(v, space), _mm_cmpeq_epi16(v, zero)), controlSeparator);
-        // The carry stays in a vector register: no round trip through a general register.
-        const __m128i afterSeparator
-            = _mm_or_si128(_mm_slli_si128(separator, 2), _mm_srli_si128(previousSeparator, 14));
-        previousSeparator = separator;
-
-        const __m128i isLower
-            = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lowerA), twentyFive), zero);
-        const __m128i isUpper
-            = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, upperA), twentyFive), zero);
-        const __m128i raise = _mm_and_si128(afterSeparator, isLower);
-        const __m128i lower = _mm_andnot_si128(afterSeparator, isUpper);
-        v = _mm_sub_epi16(v, _mm_and_si128(raise, caseDelta));
-        v = _mm_add_epi16(v, _mm_and_si128(lower, caseDelta));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(target + i), v);
-
-        const __m128i nonAscii = _mm_cmpeq_epi16(_mm_subs_epu16(v, asciiMax), zero);
-        if (_mm_movemask_epi8(nonAscii) != 0xFFFF) {
-            // Every lane through the tables: ASCII lanes are already final and map to
-            // themselves, and one predictable loop beats a branch per non-ASCII lane.
-            const int startBits = _mm_movemask_epi8(afterSeparator);
-            for (int lane = 0; lane < 8; ++lane) {
-                const char16_t unit = target[i + lane];
-                target[i + lane] = tables.images[unit][(startBits >> (2 * lane)) & 1];
+        unsigned char classBits = 0;
+        bool done[8]{};
+        for (int high = 0; high < 8; ++high) {
+            if (lowSets[high] == 0 || done[high])
+                continue;
+            if (m_nextBit == 8)
+                throw std::logic_error("more classes than a byte has bits");
+            const auto bit = static_cast<unsigned char>(1u << m_nextBit++);
+            for (int other = high; other < 8; ++other) {
+                if (lowSets[other] == lowSets[high]) {
+                    m_rule.highNibble[other] |= bit;
+                    done[other] = true;
+                }
             }
+            for (int low = 0; low < 16; ++low) {
+                if (lowSets[high] & (1u << low))
+                    m_rule.lowNibble[low] |= bit;
+            }
+            classBits |= bit;
+        }
+        return classBits;
+    }
+
+private:
+    CaseRule &m_rule;
+    int m_nextBit = 0;
+};
+
+constexpr bool isAsciiLetter(char16_t unit)
+{
+    return (unit | 0x20) >= u'a' && (unit | 0x20) <= u'z';
+}
+
+// The vector kernels' view of the rule, with or without the punctuation step; the case tables
+// are added at run time.
+constexpr CaseRule asciiCaseRule(bool replacePunctuation)
+{
+    CaseRule rule{};
+    rule.replacesPunctuation = replacePunctuation;
+    const auto replaced = [replacePunctuation](char16_t unit) {
+        return replacePunctuation && unit < 0x80 ? mappedAscii[unit] : unit;
+    };
+    NibbleClassBuilder builder(rule);
+    if (replacePunctuation) {
+        rule.replacedClasses
+            = builder.addClass([&](char16_t unit) { return replaced(unit) != unit; });
+        // The kernels widen the byte to a unit, so the high nibble 0 must keep its entry 0.
+        for (const PunctuationReplacement &row : PunctuationMap) {
+            unsigned char &entry = rule.replacementByHighNibble[row.find >> 4];
+            if (row.find < 0x10 || row.find >= 0x80 || row.replacement >= 0x80
+                || (entry != 0 && entry != row.replacement))
+                throw std::logic_error("replacement does not follow from the high nibble");
+            entry = static_cast<unsigned char>(row.replacement);
         }
     }
-    atWordStart = _mm_extract_epi16(previousSeparator, 7) != 0;
-    return i;
+    rule.separatorClasses
+        = builder.addClass([&](char16_t unit) { return isWordSeparator(replaced(unit)); });
+    rule.letterClasses = builder.addClass(isAsciiLetter);
+    return rule;
 }
-#endif
 
-template<bool MapPunctuation>
-QString transformCase(QString text)
+// The kernels' lookups for every unit, against the rule: units from 0x80 on, whose low byte
+// may look like ASCII, must fall in no class.
+constexpr bool nibbleClassesAreExact(const CaseRule &rule)
+{
+    for (unsigned unit = 0; unit < 0x10000; ++unit) {
+        const unsigned high = std::min(unit >> 4, 8u);
+        const unsigned classes = rule.lowNibble[unit & 15] & rule.highNibble[high];
+        const auto unit16 = char16_t(unit);
+        const bool replaced = rule.replacesPunctuation && unit < 0x80
+            && mappedAscii[unit] != unit16;
+        const char16_t afterwards = replaced ? mappedAscii[unit] : unit16;
+        if (bool(classes & rule.replacedClasses) != replaced
+            || (replaced && rule.replacementByHighNibble[high] != afterwards)
+            || bool(classes & rule.separatorClasses) != isWordSeparator(afterwards)
+            || bool(classes & rule.letterClasses) != (unit < 0x80 && isAsciiLetter(unit16)))
+            return false;
+    }
+    return true;
+}
+
+static_assert(nibbleClassesAreExact(asciiCaseRule(true)));
+static_assert(nibbleClassesAreExact(asciiCaseRule(false)));
+
+CaseRule withTables(CaseRule rule)
+{
+    rule.images = caseTables().images;
+    rule.rows = &caseTables().rows;
+    return rule;
+}
+
+const CaseRule &caseRule(bool replacePunctuation)
+{
+    static const CaseRule rules[2] = {withTables(asciiCaseRule(false)),
+                                      withTables(asciiCaseRule(true))};
+    return rules[replacePunctuation];
+}
+
+using BlockKernel = std::ptrdiff_t (*)(const char16_t *source, char16_t *target,
+                                       std::ptrdiff_t count, bool &atWordStart,
+                                       const CaseRule &rule);
+
+BlockKernel blockKernel(Internal::InstructionSet set)
+{
+#if defined(QUILLMERE_X86_KERNELS)
+    using Internal::InstructionSet;
+    // Needed when this runs before the static constructors, in another one.
+    __builtin_cpu_init();
+    switch (set) {
+    case InstructionSet::Scalar:
+        return nullptr;
+    case InstructionSet::Sse2:
+        return capitalizeBlocksSse2;
+    case InstructionSet::Avx2:
+        return __builtin_cpu_supports("avx2") ? capitalizeBlocksAvx2 : nullptr;
+    case InstructionSet::Avx512:
+        return __builtin_cpu_supports("avx512bw") ? capitalizeBlocksAvx512 : nullptr;
+    }
+#endif
+    Q_UNUSED(set);
+    return nullptr;
+}
+
+QString transformCase(QString text, bool replacePunctuation, BlockKernel kernel)
 {
     const qsizetype count = text.size();
     if (count == 0)
@@ -170,13 +321,17 @@ QString transformCase(QString text)
                                                                     : text.constData());
     auto *target = reinterpret_cast<char16_t *>(result.data());
     bool atWordStart = true;
-    qsizetype done = 0;
-#if defined(__SSE2__)
-    done = transformSse2<MapPunctuation>(source, target, count, atWordStart, tables);
-#endif
-    transformScalar<MapPunctuation>(source + done, target + done, count - done, atWordStart,
-                                    tables);
+    const qsizetype done
+        = kernel ? kernel(source, target, count, atWordStart, caseRule(replacePunctuation)) : 0;
+    transformScalar(source + done, target + done, count - done, atWordStart,
+                    replacePunctuation ? scalarCapitalizeWords : scalarProperCase, tables);
     return result;
+}
+
+BlockKernel preferredKernel()
+{
+    static const BlockKernel kernel = blockKernel(Internal::preferredInstructionSet());
+    return kernel;
 }
 
 } // namespace
@@ -211,12 +366,41 @@ QString ReplacePunctuation(QString text, PunctuationReplacement row)
 
 QString ProperCase(QString text)
 {
-    return transformCase<false>(std::move(text));
+    return transformCase(std::move(text), false, preferredKernel());
 }
 
 QString CapitalizeWords(QString text)
 {
-    return transformCase<true>(std::move(text));
+    return transformCase(std::move(text), true, preferredKernel());
 }
 
 } // namespace Quillmere
+
+namespace Quillmere::Internal {
+
+bool isSupported(InstructionSet set)
+{
+    return set == InstructionSet::Scalar || blockKernel(set) != nullptr;
+}
+
+InstructionSet preferredInstructionSet()
+{
+    for (const InstructionSet set :
+         {InstructionSet::Avx512, InstructionSet::Avx2, InstructionSet::Sse2}) {
+        if (isSupported(set))
+            return set;
+    }
+    return InstructionSet::Scalar;
+}
+
+QString capitalizeWordsWith(InstructionSet set, QString text)
+{
+    return transformCase(std::move(text), true, blockKernel(set));
+}
+
+QString properCaseWith(InstructionSet set, QString text)
+{
+    return transformCase(std::move(text), false, blockKernel(set));
+}
+
+} // namespace Quillmere::Internal
