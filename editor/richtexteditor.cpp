@@ -2,14 +2,19 @@
 #include "richtexteditor.h"
 
 #include "documenttext.h"
+#include "plaintext.h"
+#include "rtfreader.h"
+#include "rtfwriter.h"
 #include "twips.h"
 
 #include <QAbstractUndoItem>
+#include <QFile>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QSaveFile>
 #include <QScopedValueRollback>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
@@ -18,6 +23,9 @@
 
 namespace Quillmere {
 namespace {
+
+// Files larger than this are refused rather than read into memory.
+constexpr qint64 MaxLoadedFileSize = qint64(200) << 20;
 
 int buttonCode(Qt::MouseButton button)
 {
@@ -111,6 +119,72 @@ void RichTextEditor::setSelectionText(const QString &text)
 void RichTextEditor::moveInTwips(const QRectF &twips)
 {
     setGeometry(twipsToPixels(twips, logicalDpiOf(this)));
+}
+
+FileResult RichTextEditor::LoadFile(const QString &path)
+{
+    if (path.isEmpty())
+        return FileResult::failure(tr("No file name was given."));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileResult::failure(tr("Cannot open %1: %2").arg(path, file.errorString()));
+    if (file.size() > MaxLoadedFileSize)
+        return FileResult::failure(tr("%1 is larger than 200 MB.").arg(path));
+    QByteArray bytes;
+    if (!file.isSequential()) {
+        bytes = file.readAll();
+    } else {
+        // A pipe or a device reports no size: read it a piece at a time, up to the limit.
+        while (bytes.size() <= MaxLoadedFileSize) {
+            const QByteArray piece = file.read(qint64(1) << 20);
+            if (piece.isEmpty())
+                break;
+            bytes += piece;
+        }
+    }
+    if (file.error() != QFileDevice::NoError)
+        return FileResult::failure(tr("Cannot read %1: %2").arg(path, file.errorString()));
+    if (bytes.size() > MaxLoadedFileSize)
+        return FileResult::failure(tr("%1 is larger than 200 MB.").arg(path));
+
+    std::unique_ptr<QTextDocument> loaded;
+    try {
+        loaded = looksLikeRtf(bytes) ? readRtf(bytes) : readPlainText(bytes);
+    } catch (const std::bad_alloc &) {
+        return FileResult::failure(tr("There is not enough memory to open %1.").arg(path));
+    }
+    const QTextDocument *previous = document();
+    loaded->setDefaultFont(previous->defaultFont());
+    loaded->setDefaultTextOption(previous->defaultTextOption());
+    loaded->setDocumentMargin(previous->documentMargin());
+    loaded->setIndentWidth(previous->indentWidth());
+    installDocument(loaded.release());
+    return FileResult::success();
+}
+
+FileResult RichTextEditor::SaveFile(const QString &path)
+{
+    if (path.isEmpty())
+        return FileResult::failure(tr("No file name was given."));
+    const QByteArray rtf = writeRtf(*document());
+    // No direct-write fallback: in a folder where no temporary file can be made, writing in
+    // place would truncate the old file before the new one is complete.
+    QSaveFile file(path);
+    // Unbuffered, so that a short write (a full disk, a file size limit) shows in what write()
+    // returns: through the buffer, commit() reports success for a file that was cut short.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return FileResult::failure(tr("Cannot write %1: %2").arg(path, file.errorString()));
+    const qint64 written = file.write(rtf);
+    if (written >= 0 && written < rtf.size()) {
+        return FileResult::failure(tr("Cannot write %1: only %2 of %3 bytes could be written; "
+                                      "the disk may be full.")
+                                       .arg(path)
+                                       .arg(written)
+                                       .arg(rtf.size()));
+    }
+    if (written < 0 || !file.commit())
+        return FileResult::failure(tr("Cannot write %1: %2").arg(path, file.errorString()));
+    return FileResult::success();
 }
 
 void RichTextEditor::mousePressEvent(QMouseEvent *event)

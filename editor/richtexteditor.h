@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "fileresult.h"
+
 #include <QString>
 #include <QTextEdit>
 
@@ -45,6 +47,16 @@ public:
 
     // Places the editor at a rectangle of its parent given in twips.
     void moveInTwips(const QRectF &twips);
+
+    // Replaces the document by the file at `path`, read as RTF, or as plain text when it is not
+    // RTF. The new document has an empty undo history. A failure (unreadable file, a file over
+    // 200 MB) leaves the document, its formatting and its undo history exactly as they were.
+    FileResult LoadFile(const QString &path);
+
+    // Writes the whole document to `path` as RTF. The file is replaced only once it has been
+    // written in full, so a failure at any point leaves the old file as it was; an existing
+    // file keeps its permissions, and a symbolic link keeps pointing where it did.
+    FileResult SaveFile(const QString &path);
 
     // Collects the whole-text writes made while it lives: reads see the latest write, and the
     // document is replaced once, as one undo step, when the outermost batch ends.

@@ -8,6 +8,16 @@ PAIRS = {
     "BM_CapitalizeWordsInPlace": ("BM_Memcpy", "bandwidth / memcpy bandwidth"),
     "BM_CapitalizeWordsCopy": ("BM_DeepCopy", "bandwidth / deep-copy bandwidth"),
     "BM_ApplyCapitalizeWords": ("BM_SetPlainText", "time / setPlainText time"),
+    "BM_WriteRtf": ("BM_ToHtml", "time / toHtml time"),
+    "BM_SaveFile": ("BM_ToHtml", "time / toHtml time"),
+    "BM_LoadFileToFirstPaint": ("BM_LibreOfficeLoad", "open to first paint / LibreOffice's load"),
+    "BM_StartQuillmere": ("BM_StartFeatherPad", "time to first paint / FeatherPad's"),
+}
+# counter -> what its ratio means; printed as a row of its own wherever both runs carry it
+COUNTER_RATIOS = {
+    "last_paint_ms": "time until drawing stops / FeatherPad's",
+    "idle_rss_mb": "idle resident memory / FeatherPad's",
+    "peak_rss_mb": "peak resident memory / the baseline's",
 }
 
 
@@ -46,6 +56,11 @@ def main(paths):
         base_extra = (f" (baseline longest_stall_ms={baseline['longest_stall_ms']:.1f})"
                       if "longest_stall_ms" in baseline else "")
         print(f"| {name} | {baseline_family} | {ratio:.3f} | {meaning} | {extra}{base_extra} |")
+        for counter, counter_meaning in COUNTER_RATIOS.items():
+            if counter in run and counter in baseline:
+                print(f"| {name} {counter} | {baseline_family} | "
+                      f"{run[counter] / baseline[counter]:.3f} | {counter_meaning} | "
+                      f"{run[counter]:.1f} against {baseline[counter]:.1f} |")
 
 
 if __name__ == "__main__":

@@ -1,0 +1,318 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Opening an RTF file that LibreOffice wrote from a formatted document (bold, italic and colour
+// runs every few words), up to the first paint of a shown editor, against LibreOffice loading
+// the same file headless (its conversion to text, less its start-up on a tiny file) and against
+// rebuilding the document run by run with QTextCursor. Peak memory of each opening is measured
+// in a process of its own. Without LibreOffice the file is written by our own writer instead,
+// and the LibreOffice baseline is skipped.
+#include "formatted.h"
+#include "richtexteditor.h"
+#include "rtfwriter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTextDocument>
+#include <QTextDocumentWriter>
+#include <QUrl>
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr qsizetype OneMegabyte = qsizetype(1) << 20;
+// makeProse() units that a sample conversion is made of, to learn how large the RTF comes out.
+constexpr qsizetype SampleUnits = 100000;
+constexpr const char *LoadOnceOption = "--load-once";
+constexpr const char *PeakOfOption = "--peak-of";
+
+Quillmere::RichTextEditor *editor = nullptr;
+QString program;
+
+struct ProcessRun
+{
+    double seconds = 0;
+    double peakMegabytes = 0;
+    bool ok = false;
+};
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// In a small process of its own: runs the command and prints its peak memory in kB. A child
+// of this benchmark would inherit the benchmark's own peak, as Linux counts the memory a process
+// had before it started the new program.
+int reportPeakOf(char **command)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        execvp(command[0], command);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage {};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid)
+        return 1;
+    std::printf("%ld\n", usage.ru_maxrss);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
+// Runs a command to its end, through reportPeakOf().
+ProcessRun run(const QStringList &command)
+{
+    std::vector<QByteArray> arguments { program.toLocal8Bit(), PeakOfOption };
+    for (const QString &argument : command)
+        arguments.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    int output[2];
+    if (pipe(output) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, output[0]);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(output[1]);
+    QByteArray printed;
+    char buffer[64];
+    for (ssize_t got; (got = read(output[0], buffer, sizeof buffer)) > 0;)
+        printed.append(buffer, got);
+    close(output[0]);
+    ProcessRun result;
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid)
+        return result;
+    result.seconds = secondsSince(start);
+    result.peakMegabytes = printed.trimmed().toDouble() / 1024.0;
+    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return result;
+}
+
+QString dataFolder()
+{
+    const QString folder = QCoreApplication::applicationDirPath() + u"/rtfload-data"_qs;
+    QDir().mkpath(folder);
+    return folder;
+}
+
+std::optional<QString> libreOffice()
+{
+    static const QString found = QStandardPaths::findExecutable(u"soffice"_qs);
+    if (found.isEmpty())
+        return std::nullopt;
+    return found;
+}
+
+QStringList libreOfficeCommand(const QStringList &arguments)
+{
+    const QString profile
+        = QUrl::fromLocalFile(dataFolder() + u"/libreoffice-profile"_qs).toString();
+    return QStringList { *libreOffice(), u"-env:UserInstallation="_qs + profile, u"--headless"_qs }
+    + arguments;
+}
+
+// The formatted document of about `units` characters as RTF, written by LibreOffice when it is
+// installed, otherwise by our own writer.
+QString formattedRtf(const QString &name, qsizetype units)
+{
+    const QString folder = dataFolder();
+    const QString rtf = folder + u'/' + name + (libreOffice() ? u".rtf"_qs : u"-ours.rtf"_qs);
+    if (QFile::exists(rtf))
+        return rtf;
+    QTextDocument document;
+    QuillmereBench::fillFormatted(document, units);
+    if (!libreOffice()) {
+        QFile file(rtf);
+        if (!file.open(QIODevice::WriteOnly) || !file.write(Quillmere::writeRtf(document)))
+            return {};
+        return rtf;
+    }
+    const QString odt = folder + u'/' + name + u".odt"_qs;
+    QTextDocumentWriter(odt, "odf").write(&document);
+    run(libreOfficeCommand({ u"--convert-to"_qs, u"rtf"_qs, u"--outdir"_qs, folder, odt }));
+    QFile::remove(odt);
+    return QFile::exists(rtf) ? rtf : QString();
+}
+
+struct Fixture
+{
+    QString file;
+    qsizetype units = 0;
+};
+
+// The RTF file of about `bytes` bytes, made once and kept in the build folder, and the size of
+// the document in it.
+const Fixture &fixture(qsizetype bytes)
+{
+    static std::map<qsizetype, Fixture> fixtures;
+    Fixture &fixture = fixtures[bytes];
+    if (!fixture.file.isEmpty())
+        return fixture;
+    const QString sample = formattedRtf(u"sample"_qs, SampleUnits);
+    if (sample.isEmpty())
+        return fixture;
+    const double bytesPerUnit = double(QFileInfo(sample).size()) / double(SampleUnits);
+    fixture.units = qsizetype(double(bytes) / bytesPerUnit);
+    fixture.file = formattedRtf(u"formatted-%1mb"_qs.arg(bytes / OneMegabyte), fixture.units);
+    return fixture;
+}
+
+// Lets pending work (lazy layout, documents released by undo history) finish between runs.
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+bool skipWithoutFile(benchmark::State &state, const QString &file)
+{
+    if (!file.isEmpty())
+        return false;
+    state.SkipWithError("the formatted document could not be written as RTF");
+    return true;
+}
+
+// Baseline: LibreOffice converting the file to text, less the same for a tiny file.
+void BM_LibreOfficeLoad(benchmark::State &state)
+{
+    if (!libreOffice()) {
+        state.SkipWithError("LibreOffice (soffice) is not installed: baseline skipped");
+        return;
+    }
+    const QString file = fixture(state.range(0)).file;
+    if (skipWithoutFile(state, file))
+        return;
+    const QString folder = dataFolder();
+    const QString tiny = folder + u"/tiny.rtf"_qs;
+    QFile tinyFile(tiny);
+    if (tinyFile.open(QIODevice::WriteOnly))
+        tinyFile.write("{\\rtf1 x}");
+    tinyFile.close();
+    const QStringList toText { u"--convert-to"_qs, u"txt:Text"_qs, u"--outdir"_qs,
+                               folder + u"/text"_qs };
+    double peak = 0;
+    for (auto _ : state) {
+        const ProcessRun startUp = run(libreOfficeCommand(toText + QStringList { tiny }));
+        const ProcessRun load = run(libreOfficeCommand(toText + QStringList { file }));
+        if (!startUp.ok || !load.ok) {
+            state.SkipWithError("LibreOffice failed to convert the file to text");
+            return;
+        }
+        state.SetIterationTime(std::max(0.0, load.seconds - startUp.seconds));
+        peak = std::max(peak, load.peakMegabytes);
+    }
+    state.counters["peak_rss_mb"] = peak;
+    state.counters["file_mb"] = double(QFileInfo(file).size()) / OneMegabyte;
+}
+
+// Another baseline: the same formatted document built run by run, shown and painted.
+void BM_RebuildRunByRun(benchmark::State &state)
+{
+    const qsizetype units = fixture(state.range(0)).units;
+    if (skipWithoutFile(state, fixture(state.range(0)).file))
+        return;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        auto *document = new QTextDocument;
+        QuillmereBench::fillFormatted(*document, units);
+        editor->installDocument(document);
+        editor->viewport()->repaint();
+        state.SetIterationTime(secondsSince(start));
+        settle();
+    }
+}
+
+// LoadFile up to the first paint; peak memory is that of a process that does only this.
+void BM_LoadFileToFirstPaint(benchmark::State &state)
+{
+    const QString file = fixture(state.range(0)).file;
+    if (skipWithoutFile(state, file))
+        return;
+    const ProcessRun alone = run({ program, QString::fromLatin1(LoadOnceOption), file });
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!editor->LoadFile(file)) {
+            state.SkipWithError("LoadFile failed");
+            return;
+        }
+        editor->viewport()->repaint();
+        state.SetIterationTime(secondsSince(start));
+        settle();
+    }
+    if (alone.ok)
+        state.counters["peak_rss_mb"] = alone.peakMegabytes;
+    state.counters["file_mb"] = double(QFileInfo(file).size()) / OneMegabyte;
+}
+
+void sizes(benchmark::internal::Benchmark *benchmark)
+{
+    benchmark->ArgName("bytes")->Arg(OneMegabyte)->Arg(10 * OneMegabyte);
+    benchmark->Unit(benchmark::kMillisecond);
+}
+
+} // namespace
+
+// All timed by hand, so that the reports name them alike and bench-report.py can pair them.
+BENCHMARK(BM_LibreOfficeLoad)->Apply(sizes)->UseManualTime();
+BENCHMARK(BM_RebuildRunByRun)->Apply(sizes)->UseManualTime();
+BENCHMARK(BM_LoadFileToFirstPaint)->Apply(sizes)->UseManualTime();
+
+int main(int argc, char **argv)
+{
+    if (argc > 2 && qstrcmp(argv[1], PeakOfOption) == 0)
+        return reportPeakOf(argv + 2);
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication application(argc, argv);
+    program = QCoreApplication::applicationFilePath();
+    Quillmere::RichTextEditor shownEditor;
+    shownEditor.resize(532, 375);
+    shownEditor.show();
+    QCoreApplication::processEvents();
+    editor = &shownEditor;
+
+    if (argc == 3 && qstrcmp(argv[1], LoadOnceOption) == 0) {
+        const bool loaded = bool(shownEditor.LoadFile(QString::fromLocal8Bit(argv[2])));
+        shownEditor.viewport()->repaint();
+        return loaded ? 0 : 1;
+    }
+    if (!libreOffice())
+        std::fprintf(stderr,
+                     "LibreOffice (soffice) is not installed: loading a file written by "
+                     "our own writer, and no LibreOffice baseline\n");
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,965 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "rtfwriter.h"
+
+#include <QBuffer>
+#include <QHash>
+#include <QImage>
+#include <QImageWriter>
+#include <QPixmap>
+#include <QScopedValueRollback>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextList>
+#include <QTextTable>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace Quillmere {
+namespace {
+
+constexpr double TwipsPerPixel = 15.0;
+// Output lines end before a token that would pass this column; text waits for a space.
+constexpr qsizetype SoftLineLength = 100;
+// Text with no space to break at is broken here all the same: readers ignore line ends.
+constexpr qsizetype HardLineLength = 120;
+constexpr qsizetype HexDigitsPerLine = 128;
+// Width shared out among table columns that have no fixed width: a Letter or A4 page less
+// the usual margins.
+constexpr int TextWidthTwips = 9360;
+constexpr int MinimumColumnTwips = 240;
+// Room that a list paragraph's first line hangs out by, for its marker.
+constexpr int ListMarkerTwips = 360;
+// The legal range of \fs, in half points.
+constexpr int LargestHalfPoints = 3276;
+// The widest border \brdrw allows, in twips.
+constexpr int WidestBorderTwips = 75;
+
+// RTF's keyword for each underline style; SpellCheckUnderline is a display aid, not formatting.
+struct UnderlineKeyword
+{
+    QTextCharFormat::UnderlineStyle style;
+    const char *keyword;
+};
+constexpr std::array<UnderlineKeyword, 6> UnderlineKeywords{{
+    {QTextCharFormat::SingleUnderline, "\\ul"},
+    {QTextCharFormat::DashUnderline, "\\uldash"},
+    {QTextCharFormat::DotLine, "\\uld"},
+    {QTextCharFormat::DashDotLine, "\\uldashd"},
+    {QTextCharFormat::DashDotDotLine, "\\uldashdd"},
+    {QTextCharFormat::WaveUnderline, "\\ulwave"},
+}};
+
+// Paragraph alignments other than the default left one.
+struct AlignmentKeyword
+{
+    Qt::AlignmentFlag alignment;
+    const char *keyword;
+};
+constexpr std::array<AlignmentKeyword, 3> AlignmentKeywords{{
+    {Qt::AlignHCenter, "\\qc"},
+    {Qt::AlignRight, "\\qr"},
+    {Qt::AlignJustify, "\\qj"},
+}};
+
+// Table placements other than the default left one.
+constexpr std::array<AlignmentKeyword, 2> RowAlignmentKeywords{{
+    {Qt::AlignHCenter, "\\trqc"},
+    {Qt::AlignRight, "\\trqr"},
+}};
+
+// The legacy numbering keyword for each numbered list style; the others are bullets.
+struct NumberingKeyword
+{
+    QTextListFormat::Style style;
+    const char *keyword;
+};
+constexpr std::array<NumberingKeyword, 5> NumberingKeywords{{
+    {QTextListFormat::ListDecimal, "\\pndec"},
+    {QTextListFormat::ListLowerAlpha, "\\pnlcltr"},
+    {QTextListFormat::ListUpperAlpha, "\\pnucltr"},
+    {QTextListFormat::ListLowerRoman, "\\pnlcrm"},
+    {QTextListFormat::ListUpperRoman, "\\pnucrm"},
+}};
+
+// The marker of each bullet style, in the font Word draws it with; readers map these fonts'
+// bytes back to the style. Styles missing here are written as the first.
+struct BulletMarker
+{
+    QTextListFormat::Style style;
+    const char16_t *family;
+    bool symbolCharset;
+    uchar byte;
+};
+constexpr std::array<BulletMarker, 3> BulletMarkers{{
+    {QTextListFormat::ListDisc, u"Symbol", true, 0xB7},
+    {QTextListFormat::ListCircle, u"Courier New", false, 'o'},
+    {QTextListFormat::ListSquare, u"Wingdings", true, 0xA7},
+}};
+
+// The four sides of a cell border, as \clbrdr keywords.
+constexpr std::array<const char *, 4> CellBorderKeywords{{
+    "\\clbrdrt", "\\clbrdrl", "\\clbrdrb", "\\clbrdrr",
+}};
+
+// Indexed by character, the Windows-1252 byte that stands for it, 0 where the code page has
+// none; U+2122 is the highest character it has. Taken from the system's converter.
+using Windows1252Table = std::array<uchar, 0x2123>;
+
+const Windows1252Table &windows1252Bytes()
+{
+    static const Windows1252Table table = [] {
+        Windows1252Table bytes{};
+        QStringDecoder decoder("windows-1252");
+        if (!decoder.isValid())
+            return bytes;
+        for (int byte = 0x80; byte <= 0xFF; ++byte) {
+            const char raw = char(byte);
+            const QString decoded = decoder.decode(QByteArrayView(&raw, 1));
+            // The bytes the code page leaves unassigned come back as C1 controls: skip them.
+            if (decoded.size() == 1 && decoded.at(0).unicode() >= 0xA0
+                && decoded.at(0).unicode() < bytes.size())
+                bytes[decoded.at(0).unicode()] = uchar(byte);
+        }
+        return bytes;
+    }();
+    return table;
+}
+
+int toTwips(double pixels)
+{
+    return qRound(pixels * TwipsPerPixel);
+}
+
+void appendNumber(QByteArray &bytes, qint64 value)
+{
+    char digits[24];
+    int count = 0;
+    const bool negative = value < 0;
+    quint64 magnitude = negative ? quint64(-(value + 1)) + 1 : quint64(value);
+    do {
+        digits[count++] = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative)
+        bytes += '-';
+    while (count > 0)
+        bytes += digits[--count];
+}
+
+// The output: RTF tokens appended to one buffer, with line ends put in between tokens so that
+// lines stay short. A control word gets its delimiting space only when literal text comes next;
+// a line end goes before a backslash or a brace, or after that space, so that a reader that
+// drops line ends before it tokenizes still sees where each word ends.
+class RtfOutput
+{
+public:
+    QByteArray bytes;
+
+    void word(const char *keyword)
+    {
+        const qsizetype length = qsizetype(qstrlen(keyword));
+        beforeToken(length);
+        bytes.append(keyword, length);
+        m_delimit = true;
+    }
+
+    void word(const char *keyword, qint64 value)
+    {
+        const qsizetype length = qsizetype(qstrlen(keyword));
+        beforeToken(length + 6);
+        bytes.append(keyword, length);
+        appendNumber(bytes, value);
+        m_delimit = true;
+    }
+
+    // Several control words written as one, e.g. a run's cached formatting.
+    void words(const QByteArray &keywords)
+    {
+        if (keywords.isEmpty())
+            return;
+        beforeToken(keywords.size());
+        bytes += keywords;
+        m_delimit = true;
+    }
+
+    // A control symbol such as \~ or \{: it needs no delimiter.
+    void symbol(const char *text)
+    {
+        const qsizetype length = qsizetype(qstrlen(text));
+        beforeToken(length);
+        bytes.append(text, length);
+        m_delimit = false;
+    }
+
+    void open()
+    {
+        beforeToken(1);
+        bytes += '{';
+        m_delimit = false;
+    }
+
+    void close()
+    {
+        beforeToken(1);
+        bytes += '}';
+        m_delimit = false;
+    }
+
+    void hexByte(uchar byte)
+    {
+        beforeToken(4);
+        bytes += "\\'";
+        appendHex(byte);
+        m_delimit = false;
+    }
+
+    // One UTF-16 unit as \uN with N signed, and `?` for readers that do not know \u. The
+    // space before the `?` is the word's delimiter: pandoc 2.17 takes any character after the
+    // number for one and then skips the next as the fallback, losing a letter of the text.
+    void unicodeUnit(char16_t unit)
+    {
+        beforeToken(10);
+        bytes += "\\u";
+        appendNumber(bytes, unit > 0x7FFF ? int(unit) - 0x10000 : int(unit));
+        bytes += " ?";
+        m_delimit = false;
+    }
+
+    // A printable ASCII character that needs no escape.
+    void literal(char character)
+    {
+        delimit();
+        const qsizetype column = bytes.size() - m_lineStart;
+        if (m_lineEndWanted || (column >= SoftLineLength && character == ' ')
+            || column >= HardLineLength)
+            endLine();
+        bytes += character;
+    }
+
+    // Printable ASCII that needs no escape, copied in bulk up to where a line may end.
+    void literals(QStringView text)
+    {
+        delimit();
+        const char16_t *next = text.utf16();
+        const char16_t *const end = next + text.size();
+        while (next != end) {
+            const qsizetype column = bytes.size() - m_lineStart;
+            if (column < SoftLineLength && !m_lineEndWanted) {
+                const qsizetype count = qMin(SoftLineLength - column, qsizetype(end - next));
+                const qsizetype start = bytes.size();
+                bytes.resize(start + count);
+                std::copy(next, next + count, bytes.data() + start);
+                next += count;
+            } else {
+                literal(char(*next++));
+            }
+        }
+    }
+
+    // Binary data as hex digits on lines of their own.
+    void hex(QByteArrayView data)
+    {
+        delimit();
+        bytes.reserve(bytes.size() + data.size() * 2
+                      + (data.size() * 2 / HexDigitsPerLine + 2) * 2);
+        constexpr qsizetype BytesPerLine = HexDigitsPerLine / 2;
+        for (qsizetype start = 0; start < data.size(); start += BytesPerLine) {
+            endLine();
+            for (const char value : data.sliced(start, qMin(BytesPerLine, data.size() - start)))
+                appendHex(uchar(value));
+        }
+        m_lineEndWanted = true;
+    }
+
+    // Ends the line before the next token.
+    void lineEnd() { m_lineEndWanted = true; }
+
+    // Ends the line here, where the output is finished or joined to another.
+    void finishLine()
+    {
+        delimit();
+        endLine();
+    }
+
+private:
+    void appendHex(uchar byte)
+    {
+        static constexpr char digits[] = "0123456789abcdef";
+        bytes += digits[byte >> 4];
+        bytes += digits[byte & 0xF];
+    }
+
+    void delimit()
+    {
+        if (m_delimit) {
+            bytes += ' ';
+            m_delimit = false;
+        }
+    }
+
+    // Every token but literal text starts with a backslash or a brace.
+    void beforeToken(qsizetype length)
+    {
+        if (m_lineEndWanted
+            || (bytes.size() - m_lineStart + length > SoftLineLength && bytes.size() > m_lineStart))
+            endLine();
+    }
+
+    void endLine()
+    {
+        bytes += "\r\n";
+        m_lineStart = bytes.size();
+        m_lineEndWanted = false;
+    }
+
+    qsizetype m_lineStart = 0;
+    bool m_delimit = false;
+    bool m_lineEndWanted = false;
+};
+
+// What a run needs from its character format, worked out once per format.
+struct RunFormat
+{
+    QByteArray keywords;
+    QString href;
+    bool image = false;
+};
+
+// PNG bytes of one image and its size in pixels.
+struct EncodedImage
+{
+    QByteArray png;
+    QSize size;
+};
+
+class Writer
+{
+public:
+    explicit Writer(const QTextDocument &document)
+        : m_document(document)
+        , m_formats(document.allFormats())
+        , m_runFormats(size_t(m_formats.size()))
+        , m_windows1252(windows1252Bytes())
+    {
+        fontIndex(familyOf(document.defaultFont()));
+    }
+
+    QByteArray write()
+    {
+        m_out.bytes.reserve(m_document.characterCount() * 5 / 4 + 1024);
+        writeItems(m_document.rootFrame()->begin());
+
+        m_out.close();
+        m_out.finishLine();
+
+        RtfOutput header;
+        header.bytes.reserve(m_out.bytes.size() + 256 + 32 * qsizetype(m_fonts.size())
+                             + 24 * qsizetype(m_colours.size()));
+        header.open();
+        header.word("\\rtf1");
+        header.word("\\ansi");
+        header.word("\\ansicpg", 1252);
+        header.word("\\deff", 0);
+        header.word("\\uc", 1);
+        writeFontTable(header);
+        writeColourTable(header);
+        header.open();
+        header.symbol("\\*");
+        header.word("\\generator");
+        writeText(header, u"Quillmere;");
+        header.close();
+        header.finishLine();
+        header.bytes += m_out.bytes;
+        return std::move(header.bytes);
+    }
+
+private:
+    static QString familyOf(const QFont &font)
+    {
+        const QStringList families = font.families();
+        if (!families.isEmpty() && !families.constFirst().isEmpty())
+            return families.constFirst();
+        return font.family();
+    }
+
+    // Symbol fonts need their own charset: readers map their bytes to the private use area.
+    int fontIndex(const QString &family, bool symbol = false)
+    {
+        const QString key = symbol ? u"\u0001"_qs + family : family;
+        const auto found = m_fontIndexes.constFind(key);
+        if (found != m_fontIndexes.constEnd())
+            return found.value();
+        const int index = int(m_fonts.size());
+        m_fonts.push_back({family, symbol});
+        m_fontIndexes.insert(key, index);
+        return index;
+    }
+
+    // Index 0 is the automatic colour, so the first real one is 1.
+    int colourIndex(const QColor &colour)
+    {
+        const QRgb rgb = colour.rgb() & RGB_MASK;
+        const auto found = m_colourIndexes.constFind(rgb);
+        if (found != m_colourIndexes.constEnd())
+            return found.value();
+        m_colours.push_back(rgb);
+        const int index = int(m_colours.size());
+        m_colourIndexes.insert(rgb, index);
+        return index;
+    }
+
+    void writeFontTable(RtfOutput &out)
+    {
+        out.open();
+        out.word("\\fonttbl");
+        for (qsizetype index = 0; index < qsizetype(m_fonts.size()); ++index) {
+            out.open();
+            out.word("\\f", index);
+            out.word("\\fnil");
+            out.word("\\fcharset", m_fonts[index].symbol ? 2 : 0);
+            // A semicolon would end the name early; no real family has one.
+            QString name = m_fonts[index].family;
+            name.remove(u';');
+            writeText(out, name);
+            out.literal(';');
+            out.close();
+        }
+        out.close();
+        out.lineEnd();
+    }
+
+    void writeColourTable(RtfOutput &out)
+    {
+        out.open();
+        out.word("\\colortbl");
+        out.literal(';');
+        for (const QRgb rgb : m_colours) {
+            out.word("\\red", qRed(rgb));
+            out.word("\\green", qGreen(rgb));
+            out.word("\\blue", qBlue(rgb));
+            out.literal(';');
+        }
+        out.close();
+        out.lineEnd();
+    }
+
+    const RunFormat &runFormat(int formatIndex)
+    {
+        std::optional<RunFormat> &cached = m_runFormats[size_t(formatIndex)];
+        if (!cached)
+            cached = describeRun(m_formats.at(formatIndex).toCharFormat());
+        return *cached;
+    }
+
+    RunFormat describeRun(const QTextCharFormat &format)
+    {
+        RunFormat run;
+        if (format.isImageFormat()) {
+            run.image = true;
+            return run;
+        }
+        if (format.isAnchor())
+            run.href = format.anchorHref();
+
+        QByteArray &keywords = run.keywords;
+        // The format's font is already resolved against the document's default font.
+        const QFont font = format.font();
+        keywords += "\\f";
+        appendNumber(keywords, fontIndex(familyOf(font)));
+        const double points = font.pointSizeF() > 0 ? font.pointSizeF()
+                                                    : font.pixelSize() * 72.0 / 96.0;
+        keywords += "\\fs";
+        appendNumber(keywords, qBound(1, qRound(points * 2), LargestHalfPoints));
+        if (format.fontWeight() >= QFont::DemiBold)
+            keywords += "\\b";
+        if (format.fontItalic())
+            keywords += "\\i";
+        QTextCharFormat::UnderlineStyle underline = format.underlineStyle();
+        if (underline == QTextCharFormat::NoUnderline
+            && format.boolProperty(QTextFormat::FontUnderline))
+            underline = QTextCharFormat::SingleUnderline;
+        for (const UnderlineKeyword &entry : UnderlineKeywords) {
+            if (entry.style == underline)
+                keywords += entry.keyword;
+        }
+        if (format.fontStrikeOut())
+            keywords += "\\strike";
+        switch (format.verticalAlignment()) {
+        case QTextCharFormat::AlignSuperScript:
+            keywords += "\\super";
+            break;
+        case QTextCharFormat::AlignSubScript:
+            keywords += "\\sub";
+            break;
+        default:
+            break;
+        }
+        switch (format.fontCapitalization()) {
+        case QFont::AllUppercase:
+            keywords += "\\caps";
+            break;
+        case QFont::SmallCaps:
+            keywords += "\\scaps";
+            break;
+        default:
+            break;
+        }
+        const QBrush foreground = format.foreground();
+        if (foreground.style() != Qt::NoBrush && foreground.color().isValid()) {
+            keywords += "\\cf";
+            appendNumber(keywords, colourIndex(foreground.color()));
+        }
+        const QBrush background = format.background();
+        if (background.style() != Qt::NoBrush && background.color().isValid()
+            && background.color().alpha() > 0) {
+            keywords += "\\highlight";
+            appendNumber(keywords, colourIndex(background.color()));
+        }
+        return run;
+    }
+
+    // Walks the blocks and frames of one frame or table cell in document order.
+    void writeItems(QTextFrame::iterator it)
+    {
+        for (bool first = true; !it.atEnd(); ++it, first = false) {
+            if (QTextFrame *frame = it.currentFrame()) {
+                auto *table = qobject_cast<QTextTable *>(frame);
+                if (table && !m_inTable)
+                    writeTable(*table);
+                else
+                    writeItems(frame->begin());
+                continue;
+            }
+            // A frame that starts with a table always has an empty block before it, which the
+            // table would become the second paragraph of if it were written.
+            if (first && it.currentBlock().length() <= 1 && tableFollows(it))
+                continue;
+            writeBlock(it.currentBlock());
+        }
+    }
+
+    bool tableFollows(QTextFrame::iterator it) const
+    {
+        ++it;
+        return !m_inTable && !it.atEnd() && qobject_cast<QTextTable *>(it.currentFrame());
+    }
+
+    // Paragraphs are ended lazily, so that the last one of the document gets no \par and the
+    // last one of a cell gets \cell instead.
+    void endParagraph()
+    {
+        if (!m_paragraphOpen)
+            return;
+        m_out.word("\\par");
+        m_out.lineEnd();
+        m_paragraphOpen = false;
+    }
+
+    void writeBlock(const QTextBlock &block)
+    {
+        endParagraph();
+        m_out.word("\\pard");
+        if (m_inTable)
+            m_out.word("\\intbl");
+        QTextList *list = block.textList();
+        writeParagraphFormat(block.blockFormat(), list);
+        if (list)
+            writeListMarker(block, *list);
+        writeRuns(block);
+        m_paragraphOpen = true;
+    }
+
+    void writeParagraphFormat(const QTextBlockFormat &format, const QTextList *list)
+    {
+        const Qt::Alignment alignment = format.alignment() & Qt::AlignHorizontal_Mask;
+        for (const AlignmentKeyword &entry : AlignmentKeywords) {
+            if (alignment & entry.alignment)
+                m_out.word(entry.keyword);
+        }
+        double left = format.leftMargin() + format.indent() * m_document.indentWidth();
+        int firstLine = toTwips(format.textIndent());
+        if (list) {
+            left += list->format().indent() * m_document.indentWidth();
+            firstLine -= ListMarkerTwips;
+        }
+        const int leftTwips = toTwips(left);
+        if (firstLine != 0)
+            m_out.word("\\fi", firstLine);
+        if (leftTwips != 0)
+            m_out.word("\\li", leftTwips);
+        if (const int right = toTwips(format.rightMargin()); right != 0)
+            m_out.word("\\ri", right);
+        if (const int before = toTwips(format.topMargin()); before != 0)
+            m_out.word("\\sb", before);
+        if (const int after = toTwips(format.bottomMargin()); after != 0)
+            m_out.word("\\sa", after);
+        if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            m_out.word("\\pagebb");
+    }
+
+    // The marker as text for readers without list support, then the list as WordPad states it.
+    void writeListMarker(const QTextBlock &block, const QTextList &list)
+    {
+        const QTextListFormat format = list.format();
+        const char *numbering = nullptr;
+        for (const NumberingKeyword &entry : NumberingKeywords) {
+            if (entry.style == format.style())
+                numbering = entry.keyword;
+        }
+        const BulletMarker *bullet = &BulletMarkers.front();
+        for (const BulletMarker &entry : BulletMarkers) {
+            if (entry.style == format.style())
+                bullet = &entry;
+        }
+        const int bulletFont = numbering ? 0
+                                         : fontIndex(QString::fromUtf16(bullet->family),
+                                                     bullet->symbolCharset);
+
+        m_out.open();
+        m_out.word("\\pntext");
+        m_out.word("\\f", bulletFont);
+        if (numbering)
+            writeText(m_out, list.itemText(block));
+        else
+            m_out.hexByte(bullet->byte);
+        m_out.word("\\tab");
+        m_out.close();
+
+        m_out.open();
+        m_out.symbol("\\*");
+        m_out.word("\\pn");
+        m_out.word(numbering ? "\\pnlvlbody" : "\\pnlvlblt");
+        m_out.word("\\pnf", bulletFont);
+        m_out.word("\\pnindent", 0);
+        if (numbering) {
+            m_out.word("\\pnstart", 1);
+            m_out.word(numbering);
+            writeTextGroup("\\pntxtb", format.numberPrefix());
+            writeTextGroup("\\pntxta", format.hasProperty(QTextFormat::ListNumberSuffix)
+                                           ? format.numberSuffix()
+                                           : u"."_qs);
+        } else {
+            m_out.open();
+            m_out.word("\\pntxtb");
+            m_out.hexByte(bullet->byte);
+            m_out.close();
+        }
+        m_out.close();
+    }
+
+    void writeTextGroup(const char *keyword, const QString &text)
+    {
+        if (text.isEmpty())
+            return;
+        m_out.open();
+        m_out.word(keyword);
+        writeText(m_out, text);
+        m_out.close();
+    }
+
+    void writeRuns(const QTextBlock &block)
+    {
+        const QString text = block.text();
+        const qsizetype blockStart = block.position();
+        QString openLink;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const RunFormat &run = runFormat(fragment.charFormatIndex());
+            if (run.href != openLink) {
+                if (!openLink.isEmpty())
+                    closeLink();
+                if (!run.href.isEmpty())
+                    openLinkField(run.href);
+                openLink = run.href;
+            }
+            const QStringView piece = QStringView(text).mid(fragment.position() - blockStart,
+                                                            fragment.length());
+            if (run.image) {
+                const QTextImageFormat image = m_formats.at(fragment.charFormatIndex())
+                                                   .toImageFormat();
+                for (qsizetype i = 0; i < piece.size(); ++i)
+                    writeImage(image);
+                continue;
+            }
+            m_out.open();
+            m_out.words(run.keywords);
+            writeText(m_out, piece);
+            m_out.close();
+        }
+        if (!openLink.isEmpty())
+            closeLink();
+    }
+
+    void openLinkField(const QString &href)
+    {
+        m_out.open();
+        m_out.word("\\field");
+        m_out.open();
+        m_out.symbol("\\*");
+        m_out.word("\\fldinst");
+        m_out.open();
+        writeText(m_out, u"HYPERLINK \""_qs + escapedHref(href) + u'"');
+        m_out.close();
+        m_out.close();
+        m_out.open();
+        m_out.word("\\fldrslt");
+    }
+
+    // Quotes and backslashes have meanings of their own in a field instruction; in a URL they
+    // mean the same percent-encoded, and the rest of the link stays as it is.
+    static QString escapedHref(const QString &href)
+    {
+        QString escaped;
+        escaped.reserve(href.size() + 8);
+        for (const QChar character : href) {
+            if (character == u'"')
+                escaped += u"%22";
+            else if (character == u'\\')
+                escaped += u"%5C";
+            else
+                escaped += character;
+        }
+        return escaped;
+    }
+
+    void closeLink()
+    {
+        m_out.close();
+        m_out.close();
+    }
+
+    std::optional<EncodedImage> encodedImage(const QString &name)
+    {
+        const auto found = m_images.constFind(name);
+        if (found != m_images.constEnd())
+            return found.value();
+        const QVariant resource = m_document.resource(QTextDocument::ImageResource, QUrl(name));
+        QImage image;
+        if (resource.typeId() == QMetaType::QImage)
+            image = resource.value<QImage>();
+        else if (resource.typeId() == QMetaType::QPixmap)
+            image = resource.value<QPixmap>().toImage();
+        else if (resource.typeId() == QMetaType::QByteArray)
+            image = QImage::fromData(resource.toByteArray());
+        std::optional<EncodedImage> encoded;
+        if (!image.isNull()) {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "png");
+            if (writer.write(image) && !png.isEmpty())
+                encoded = EncodedImage{png, image.size()};
+        }
+        m_images.insert(name, encoded);
+        return encoded;
+    }
+
+    void writeImage(const QTextImageFormat &format)
+    {
+        const std::optional<EncodedImage> image = encodedImage(format.name());
+        if (!image)
+            return;
+        // Qt keeps the aspect ratio when only one side is given.
+        QSizeF shown = image->size;
+        if (format.width() > 0 && format.height() > 0)
+            shown = QSizeF(format.width(), format.height());
+        else if (format.width() > 0)
+            shown = QSizeF(format.width(), format.width() * image->size.height()
+                                               / image->size.width());
+        else if (format.height() > 0)
+            shown = QSizeF(format.height() * image->size.width() / image->size.height(),
+                           format.height());
+        m_out.open();
+        m_out.word("\\pict");
+        m_out.word("\\pngblip");
+        m_out.word("\\picw", image->size.width());
+        m_out.word("\\pich", image->size.height());
+        m_out.word("\\picwgoal", toTwips(shown.width()));
+        m_out.word("\\pichgoal", toTwips(shown.height()));
+        m_out.hex(image->png);
+        m_out.close();
+    }
+
+    void writeTable(QTextTable &table)
+    {
+        endParagraph();
+        const QList<int> edges = columnEdges(table);
+        const QScopedValueRollback inTable(m_inTable, true);
+        for (int row = 0; row < table.rows(); ++row) {
+            writeRowDefinition(table, row, edges);
+            for (int column = 0; column < table.columns(); ++column) {
+                const QTextTableCell cell = table.cellAt(row, column);
+                if (cell.row() == row && cell.column() == column) {
+                    writeItems(cell.begin());
+                } else {
+                    m_out.word("\\pard");
+                    m_out.word("\\intbl");
+                }
+                m_out.word("\\cell");
+                m_paragraphOpen = false;
+            }
+            m_out.word("\\row");
+            m_out.lineEnd();
+        }
+    }
+
+    void writeRowDefinition(const QTextTable &table, int row, const QList<int> &edges)
+    {
+        const QTextTableFormat format = table.format();
+        m_out.word("\\trowd");
+        m_out.word("\\trgaph", 108);
+        const Qt::Alignment alignment = format.alignment() & Qt::AlignHorizontal_Mask;
+        for (const AlignmentKeyword &entry : RowAlignmentKeywords) {
+            if (alignment & entry.alignment)
+                m_out.word(entry.keyword);
+        }
+        const bool bordered = format.border() > 0
+            && format.borderStyle() != QTextFrameFormat::BorderStyle_None;
+        const int borderTwips = qBound(1, toTwips(format.border()), WidestBorderTwips);
+        for (int column = 0; column < table.columns(); ++column) {
+            const QTextTableCell cell = table.cellAt(row, column);
+            if (cell.columnSpan() > 1)
+                m_out.word(cell.column() == column ? "\\clmgf" : "\\clmrg");
+            if (cell.rowSpan() > 1)
+                m_out.word(cell.row() == row ? "\\clvmgf" : "\\clvmrg");
+            if (bordered) {
+                for (const char *side : CellBorderKeywords) {
+                    m_out.word(side);
+                    m_out.word("\\brdrs");
+                    m_out.word("\\brdrw", borderTwips);
+                }
+            }
+            const QBrush shading = cell.format().background();
+            if (shading.style() != Qt::NoBrush && shading.color().alpha() > 0)
+                m_out.word("\\clcbpat", colourIndex(shading.color()));
+            m_out.word("\\cellx", edges.at(column));
+        }
+        m_out.lineEnd();
+    }
+
+    // The right edge of each column in twips from the row's left edge.
+    static QList<int> columnEdges(const QTextTable &table)
+    {
+        const int columns = table.columns();
+        const QList<QTextLength> constraints = table.format().columnWidthConstraints();
+        QList<int> widths(columns, 0);
+        int assigned = 0;
+        int variable = 0;
+        for (int column = 0; column < columns; ++column) {
+            const QTextLength length = column < constraints.size() ? constraints.at(column)
+                                                                   : QTextLength();
+            switch (length.type()) {
+            case QTextLength::FixedLength:
+                widths[column] = toTwips(length.rawValue());
+                break;
+            case QTextLength::PercentageLength:
+                widths[column] = qRound(length.rawValue() * TextWidthTwips / 100.0);
+                break;
+            case QTextLength::VariableLength:
+                ++variable;
+                continue;
+            }
+            widths[column] = qMax(widths[column], MinimumColumnTwips);
+            assigned += widths[column];
+        }
+        const int share = variable > 0
+            ? qMax(MinimumColumnTwips, (TextWidthTwips - assigned) / variable)
+            : 0;
+        QList<int> edges(columns, 0);
+        int edge = 0;
+        for (int column = 0; column < columns; ++column) {
+            edge += widths[column] > 0 ? widths[column] : share;
+            edges[column] = edge;
+        }
+        return edges;
+    }
+
+    void writeText(RtfOutput &out, QStringView text) const
+    {
+        const auto plain = [](char16_t unit) {
+            return unit >= 0x20 && unit < 0x7F && unit != u'\\' && unit != u'{' && unit != u'}';
+        };
+        for (qsizetype i = 0; i < text.size();) {
+            qsizetype end = i;
+            while (end < text.size() && plain(text[end].unicode()))
+                ++end;
+            if (end > i) {
+                out.literals(text.sliced(i, end - i));
+                i = end;
+                continue;
+            }
+            writeCharacter(out, text[i++].unicode());
+        }
+    }
+
+    void writeCharacter(RtfOutput &out, char16_t unit) const
+    {
+        switch (unit) {
+        case u'\\':
+            out.symbol("\\\\");
+            break;
+        case u'{':
+            out.symbol("\\{");
+            break;
+        case u'}':
+            out.symbol("\\}");
+            break;
+        case u'\t':
+            out.word("\\tab");
+            break;
+        case u'\n':
+        case u'\v':
+        case u'\r':
+        case 0x2028:
+            out.word("\\line");
+            break;
+        case 0x00A0:
+            out.symbol("\\~");
+            break;
+        case 0x00AD:
+            out.symbol("\\-");
+            break;
+        case 0x2011:
+            out.symbol("\\_");
+            break;
+        default:
+            if (unit < m_windows1252.size() && m_windows1252[unit] != 0)
+                out.hexByte(m_windows1252[unit]);
+            else
+                out.unicodeUnit(unit);
+        }
+    }
+
+    struct Font
+    {
+        QString family;
+        bool symbol = false;
+    };
+
+    const QTextDocument &m_document;
+    const QList<QTextFormat> m_formats;
+    std::vector<std::optional<RunFormat>> m_runFormats;
+    const Windows1252Table &m_windows1252;
+    std::vector<Font> m_fonts;
+    QHash<QString, int> m_fontIndexes;
+    std::vector<QRgb> m_colours;
+    QHash<QRgb, int> m_colourIndexes;
+    QHash<QString, std::optional<EncodedImage>> m_images;
+    RtfOutput m_out;
+    bool m_inTable = false;
+    bool m_paragraphOpen = false;
+};
+
+} // namespace
+
+QByteArray writeRtf(const QTextDocument &document)
+{
+    return Writer(document).write();
+}
+
+} // namespace Quillmere
