@@ -3,13 +3,14 @@
 #include "imagelist.h"
 #include "mainwindow.h"
 #include "richtexteditor.h"
+#include "statusbar.h"
 #include "toolbar.h"
 #include "twips.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QSignalSpy>
-#include <QStatusBar>
 #include <QTest>
 #include <QTextCursor>
 #include <QToolBar>
@@ -252,6 +253,8 @@ void TestMainWindow::dispatchMatchesExactKeysOnly()
     RichTextEditor editor(&window);
     window.show();
     editor.setDocumentText(u"some (text)"_qs);
+    // Copy and paste with nothing selected and nothing to paste leave the document alone.
+    QGuiApplication::clipboard()->clear();
     CommandContext context{window, editor};
 
     QCOMPARE(DispatchToolbarKey(key, context), matches);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "capitalize.h"
+#include "clipboard.h"
 #include "richtexteditor.h"
 
 #include <QStringView>
@@ -35,8 +36,8 @@ inline constexpr std::array<CommandEntry, 6> CommandTable{{
     {u"open", nullptr},
     {u"edit", [](CommandContext &context) { ApplyCapitalizeWords(context.editor); }},
     {u"save", nullptr},
-    {u"copy", nullptr},
-    {u"paste", nullptr},
+    {u"copy", [](CommandContext &context) { CopySelection(context.editor); }},
+    {u"paste", [](CommandContext &context) { PasteClipboard(context.editor); }},
     {u"exitp", ExitProgram},
 }};
 

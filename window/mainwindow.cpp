@@ -2,17 +2,20 @@
 #include "mainwindow.h"
 
 #include "commands.h"
+#include "editorinput.h"
 #include "imagelist.h"
 #include "layout.h"
+#include "popupmenu.h"
 #include "richtexteditor.h"
+#include "statusbar.h"
 #include "toolbar.h"
 #include "twips.h"
 
 #include <QAction>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QMenu>
 #include <QProxyStyle>
-#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -21,7 +24,6 @@ namespace {
 
 inline constexpr double InitialInnerWidthTwips = 7980;
 inline constexpr double InitialInnerHeightTwips = 6690;
-inline constexpr double StatusBarHeightTwips = 375;
 
 // Packs the toolbar's entries edge to edge, with separators of a set width, so that all
 // seventeen fit the window's initial width in one row.
@@ -92,6 +94,7 @@ Form1::Form1(QWidget *parent)
     createEditor();
     createImageList();
     createToolBar();
+    createContextMenu();
     createStatusBar();
 
     setTabOrder(m_editor, m_toolBar);
@@ -106,6 +109,9 @@ void Form1::createEditor()
 {
     m_editor = new RichTextEditor(this);
     m_editor->setObjectName(QStringLiteral("RichTextBox1"));
+    // Drops and the X11 middle-button paste then bring in plain text, as every paste does.
+    m_editor->setAcceptRichText(false);
+    new EditorInput(m_editor);
 }
 
 void Form1::createImageList()
@@ -145,20 +151,43 @@ void Form1::createToolBar()
         m_toolBar->widgetForAction(action)->setFixedSize(buttonSize);
     }
     m_toolBar->setFixedHeight(toPixels(ToolbarHeightTwips));
-    connect(m_toolBar, &QToolBar::actionTriggered, this, &Form1::runToolbarAction);
+    connect(m_toolBar, &QToolBar::actionTriggered, this, &Form1::runActionCommand);
+}
+
+void Form1::createContextMenu()
+{
+    m_popupMenu = new QMenu(PopupMenuTitle.toString(), this);
+    m_popupMenu->setObjectName(QStringLiteral("mnuPopup"));
+    for (const PopupMenuItemSpec &item : PopupMenuItems) {
+        QAction *action = m_popupMenu->addAction(item.caption.toString());
+        action->setObjectName(item.name.toString());
+        action->setData(item.name.toString());
+        action->setShortcut(item.shortcut);
+        action->setShortcutVisibleInContextMenu(true);
+    }
+    connect(m_popupMenu, &QMenu::triggered, this, &Form1::runActionCommand);
+    connect(m_editor, &RichTextEditor::mouseDown, this, &Form1::showPopupMenu);
 }
 
 void Form1::createStatusBar()
 {
-    m_statusBar = new QStatusBar(this);
+    m_statusBar = new StatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
-    m_statusBar->setFixedHeight(toPixels(StatusBarHeightTwips));
 }
 
-void Form1::runToolbarAction(QAction *action)
+void Form1::runActionCommand(QAction *action)
 {
     CommandContext context{*this, *m_editor};
     DispatchToolbarKey(action->data().toString(), context);
+}
+
+void Form1::showPopupMenu(int button, int, double x, double y)
+{
+    if (button != RightButtonCode)
+        return;
+    const double dpi = logicalDpiOf(m_editor);
+    const QPoint pointer(twipsToPixels(x, dpi), twipsToPixels(y, dpi));
+    m_popupMenu->popup(m_editor->mapToGlobal(pointer));
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

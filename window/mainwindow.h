@@ -4,16 +4,18 @@
 #include <QWidget>
 
 class QAction;
-class QStatusBar;
+class QMenu;
 class QToolBar;
 
 namespace Quillmere {
 
 class ImageList;
 class RichTextEditor;
+class StatusBar;
 
 // The program's only window: the toolbar along the top, the editor below it and the status bar
-// along the bottom. The editor is placed by LayoutEditor on every resize.
+// along the bottom. The editor is placed by LayoutEditor on every resize; a right-button press
+// in it opens the copy and paste menu.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -25,8 +27,9 @@ public:
 
     RichTextEditor *editor() const { return m_editor; }
     QToolBar *toolBar() const { return m_toolBar; }
-    QStatusBar *statusBar() const { return m_statusBar; }
+    StatusBar *statusBar() const { return m_statusBar; }
     ImageList *imageList() const { return m_imageList; }
+    QMenu *popupMenu() const { return m_popupMenu; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -36,15 +39,19 @@ private:
     void createEditor();
     void createImageList();
     void createToolBar();
+    void createContextMenu();
     void createStatusBar();
     void layoutChildren();
-    void runToolbarAction(QAction *action);
+    void runActionCommand(QAction *action);
+    // Opens the menu at the pointer on a right-button press; the shift state plays no part.
+    void showPopupMenu(int button, int shift, double x, double y);
     int toPixels(double twips) const;
 
     RichTextEditor *m_editor = nullptr;
     ImageList *m_imageList = nullptr;
     QToolBar *m_toolBar = nullptr;
-    QStatusBar *m_statusBar = nullptr;
+    QMenu *m_popupMenu = nullptr;
+    StatusBar *m_statusBar = nullptr;
 };
 
 } // namespace Quillmere

@@ -1,0 +1,372 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "clipboard.h"
+#include "editorinput.h"
+#include "richtexteditor.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QTest>
+#include <QTextCursor>
+
+using namespace Quillmere;
+
+namespace {
+
+// A clipboard that another program keeps locked: it can be neither read nor written.
+class LockedClipboard final : public TextClipboard
+{
+public:
+    std::optional<QString> text() override { return std::nullopt; }
+    bool setText(const QString &) override { return false; }
+};
+
+void select(RichTextEditor &editor, int from, int to)
+{
+    QTextCursor cursor = editor.textCursor();
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    editor.setTextCursor(cursor);
+}
+
+QString clipboardText()
+{
+    return QGuiApplication::clipboard()->text();
+}
+
+bool clipboardOffersHtml()
+{
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    return data && data->hasHtml();
+}
+
+// The simple statement of the paste conversion: every kind of break is first made LF.
+QString crLfOracle(QString text)
+{
+    text.replace(u"\r\n"_qs, u"\n"_qs).replace(u'\r', u'\n');
+    return text.replace(u"\n"_qs, u"\r\n"_qs);
+}
+
+} // namespace
+
+class TestClipboard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void copiedLineBreaksBecomeLf_data();
+    void copiedLineBreaksBecomeLf();
+    void pastedLineBreaksBecomeCrLf_data();
+    void pastedLineBreaksBecomeCrLf();
+    void pastedLineBreaksMatchOracleForAllShortTexts();
+    void copyThenPasteLeavesDocumentAsItWas_data();
+    void copyThenPasteLeavesDocumentAsItWas();
+    void copyPutsOnlyPlainTextWithLf();
+    void pasteAcceptsEveryLineBreak_data();
+    void pasteAcceptsEveryLineBreak();
+    void pasteWithoutTextEmptiesSelection_data();
+    void pasteWithoutTextEmptiesSelection();
+    void pasteTakesPlainTextWhenHtmlIsOffered();
+    void pasteIsOneUndoStep();
+    void lockedClipboardChangesNothing();
+    void cutRemovesOnlyWhatReachedClipboard();
+    void editorKeysRunOurCommands_data();
+    void editorKeysRunOurCommands();
+    void otherKeysStillType();
+    void middleButtonPastesSelectionSafely();
+};
+
+void TestClipboard::init()
+{
+    QGuiApplication::clipboard()->clear();
+}
+
+void TestClipboard::copiedLineBreaksBecomeLf_data()
+{
+    QTest::addColumn<QString>("documentText");
+    QTest::addColumn<QString>("clipboardText");
+
+    QTest::addRow("CR LF becomes LF") << u"one\r\ntwo\r\n\r\nthree"_qs << u"one\ntwo\n\nthree"_qs;
+    QTest::addRow("trailing break") << u"end\r\n"_qs << u"end\n"_qs;
+    QTest::addRow("no breaks") << u"a\tb\u00A0c"_qs << u"a\tb\u00A0c"_qs;
+    QTest::addRow("empty") << QString() << QString();
+}
+
+void TestClipboard::copiedLineBreaksBecomeLf()
+{
+    QFETCH(QString, documentText);
+    QFETCH(QString, clipboardText);
+    QCOMPARE(toClipboardText(documentText), clipboardText);
+}
+
+void TestClipboard::pastedLineBreaksBecomeCrLf_data()
+{
+    QTest::addColumn<QString>("clipboardText");
+    QTest::addColumn<QString>("documentText");
+
+    QTest::addRow("LF") << u"one\ntwo"_qs << u"one\r\ntwo"_qs;
+    QTest::addRow("CR LF kept as one break") << u"one\r\ntwo"_qs << u"one\r\ntwo"_qs;
+    QTest::addRow("lone CR") << u"one\rtwo"_qs << u"one\r\ntwo"_qs;
+    QTest::addRow("LF CR is two breaks") << u"a\n\rb"_qs << u"a\r\n\r\nb"_qs;
+    QTest::addRow("CR CR LF is two breaks") << u"a\r\r\nb"_qs << u"a\r\n\r\nb"_qs;
+    QTest::addRow("mixed") << u"a\rb\nc\r\nd"_qs << u"a\r\nb\r\nc\r\nd"_qs;
+    QTest::addRow("CR at the end") << u"end\r"_qs << u"end\r\n"_qs;
+    QTest::addRow("empty") << QString() << QString();
+}
+
+void TestClipboard::pastedLineBreaksBecomeCrLf()
+{
+    QFETCH(QString, clipboardText);
+    QFETCH(QString, documentText);
+    QCOMPARE(fromClipboardText(clipboardText), documentText);
+}
+
+void TestClipboard::pastedLineBreaksMatchOracleForAllShortTexts()
+{
+    const QString alphabet = u"a\r\n"_qs;
+    QString text;
+    // Every text of up to six characters from the alphabet, counted in base three.
+    for (int length = 0; length <= 6; ++length) {
+        int total = 1;
+        for (int i = 0; i < length; ++i)
+            total *= int(alphabet.size());
+        for (int number = 0; number < total; ++number) {
+            text.clear();
+            for (int i = 0, rest = number; i < length; ++i, rest /= 3)
+                text += alphabet.at(rest % 3);
+            QCOMPARE(fromClipboardText(text), crLfOracle(text));
+            QCOMPARE(fromClipboardText(toClipboardText(crLfOracle(text))), crLfOracle(text));
+        }
+    }
+}
+
+void TestClipboard::copyThenPasteLeavesDocumentAsItWas_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+
+    const QString lines = u"alpha beta\r\ngamma\r\n\r\ndelta"_qs;
+    QTest::addRow("one word") << lines << 6 << 10;
+    QTest::addRow("across paragraphs") << lines << 6 << 18;
+    QTest::addRow("whole document") << lines << 0 << 23;
+    QTest::addRow("nothing selected") << lines << 3 << 3;
+    QTest::addRow("tabs and letters outside ASCII")
+        << u"\u00E9t\u00E9\t\u4E2D\u6587 x"_qs << 0 << 6;
+}
+
+void TestClipboard::copyThenPasteLeavesDocumentAsItWas()
+{
+    QFETCH(QString, document);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    RichTextEditor editor;
+    editor.setDocumentText(document);
+    select(editor, from, to);
+
+    QVERIFY(CopySelection(editor));
+    QVERIFY(PasteClipboard(editor));
+    QCOMPARE(editor.documentText(), document);
+}
+
+void TestClipboard::copyPutsOnlyPlainTextWithLf()
+{
+    RichTextEditor editor;
+    editor.setHtml(u"<p><b>bold</b> words</p><p><i>second</i></p>"_qs);
+    editor.selectAll();
+
+    QVERIFY(CopySelection(editor));
+    QCOMPARE(clipboardText(), u"bold words\nsecond"_qs);
+    QVERIFY(!clipboardOffersHtml());
+}
+
+void TestClipboard::pasteAcceptsEveryLineBreak_data()
+{
+    QTest::addColumn<QString>("clipboard");
+    QTest::addRow("LF") << u"X\nY"_qs;
+    QTest::addRow("CR LF") << u"X\r\nY"_qs;
+    QTest::addRow("CR") << u"X\rY"_qs;
+}
+
+void TestClipboard::pasteAcceptsEveryLineBreak()
+{
+    QFETCH(QString, clipboard);
+    RichTextEditor editor;
+    editor.setDocumentText(u"alpha beta"_qs);
+    select(editor, 2, 8);
+    QGuiApplication::clipboard()->setText(clipboard);
+
+    QVERIFY(PasteClipboard(editor));
+    QCOMPARE(editor.documentText(), u"alX\r\nYta"_qs);
+    QCOMPARE(editor.document()->blockCount(), 2);
+}
+
+void TestClipboard::pasteWithoutTextEmptiesSelection_data()
+{
+    QTest::addColumn<bool>("image");
+    QTest::addRow("empty clipboard") << false;
+    QTest::addRow("only a picture") << true;
+}
+
+void TestClipboard::pasteWithoutTextEmptiesSelection()
+{
+    QFETCH(bool, image);
+    if (image) {
+        QImage picture(4, 4, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QGuiApplication::clipboard()->setImage(picture);
+    }
+    RichTextEditor editor;
+    editor.setDocumentText(u"keep this, drop that"_qs);
+    select(editor, 10, 20);
+
+    QVERIFY(PasteClipboard(editor));
+    QCOMPARE(editor.documentText(), u"keep this,"_qs);
+    if (image)
+        QVERIFY(QGuiApplication::clipboard()->mimeData()->hasImage());
+}
+
+void TestClipboard::pasteTakesPlainTextWhenHtmlIsOffered()
+{
+    auto *data = new QMimeData;
+    data->setHtml(u"<b>loud</b>"_qs);
+    data->setText(u"quiet"_qs);
+    QGuiApplication::clipboard()->setMimeData(data);
+    RichTextEditor editor;
+    editor.setDocumentText(u"be "_qs);
+    editor.moveCursor(QTextCursor::End);
+
+    QVERIFY(PasteClipboard(editor));
+    QCOMPARE(editor.documentText(), u"be quiet"_qs);
+    QTextCursor cursor(editor.document());
+    cursor.setPosition(4);
+    QVERIFY(cursor.charFormat().fontWeight() != QFont::Bold);
+}
+
+void TestClipboard::pasteIsOneUndoStep()
+{
+    RichTextEditor editor;
+    editor.setDocumentText(u"first line"_qs);
+    editor.document()->clearUndoRedoStacks();
+    select(editor, 0, 5);
+    QGuiApplication::clipboard()->setText(u"one\ntwo\nthree"_qs);
+
+    QVERIFY(PasteClipboard(editor));
+    QCOMPARE(editor.documentText(), u"one\r\ntwo\r\nthree line"_qs);
+    editor.undo();
+    QCOMPARE(editor.documentText(), u"first line"_qs);
+    QVERIFY(!editor.document()->isUndoAvailable());
+}
+
+void TestClipboard::lockedClipboardChangesNothing()
+{
+    RichTextEditor editor;
+    editor.setDocumentText(u"stay as you are"_qs);
+    select(editor, 0, 4);
+    LockedClipboard locked;
+
+    QVERIFY(!CopySelection(editor, locked));
+    QVERIFY(!PasteClipboard(editor, locked));
+    QVERIFY(!CutSelection(editor, locked));
+    QCOMPARE(editor.documentText(), u"stay as you are"_qs);
+    QCOMPARE(editor.selectionText(), u"stay"_qs);
+}
+
+void TestClipboard::cutRemovesOnlyWhatReachedClipboard()
+{
+    RichTextEditor editor;
+    editor.setDocumentText(u"cut\r\nme"_qs);
+    QVERIFY(!CutSelection(editor));
+    QCOMPARE(editor.documentText(), u"cut\r\nme"_qs);
+
+    select(editor, 2, 5);
+    QVERIFY(CutSelection(editor));
+    QCOMPARE(editor.documentText(), u"cue"_qs);
+    QCOMPARE(clipboardText(), u"t\nm"_qs);
+}
+
+void TestClipboard::editorKeysRunOurCommands_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("clipboard");
+
+    const QString untouched = u"alpha\r\nbeta gamma"_qs;
+    const QString copied = u"alpha\nbeta"_qs;
+    const QString pasted = u"X\r\nY gamma"_qs;
+    const QString offered = u"X\rY"_qs;
+    QTest::addRow("Ctrl+C copies plain text")
+        << Qt::Key_C << Qt::KeyboardModifiers(Qt::ControlModifier) << untouched << copied;
+    QTest::addRow("Ctrl+Insert copies")
+        << Qt::Key_Insert << Qt::KeyboardModifiers(Qt::ControlModifier) << untouched << copied;
+    QTest::addRow("Ctrl+V pastes once")
+        << Qt::Key_V << Qt::KeyboardModifiers(Qt::ControlModifier) << pasted << offered;
+    QTest::addRow("Shift+Insert pastes")
+        << Qt::Key_Insert << Qt::KeyboardModifiers(Qt::ShiftModifier) << pasted << offered;
+    QTest::addRow("Ctrl+X cuts plain text")
+        << Qt::Key_X << Qt::KeyboardModifiers(Qt::ControlModifier) << u" gamma"_qs << copied;
+    QTest::addRow("Shift+Delete cuts")
+        << Qt::Key_Delete << Qt::KeyboardModifiers(Qt::ShiftModifier) << u" gamma"_qs << copied;
+}
+
+void TestClipboard::editorKeysRunOurCommands()
+{
+    QFETCH(Qt::Key, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QString, document);
+    QFETCH(QString, clipboard);
+
+    RichTextEditor editor;
+    new EditorInput(&editor);
+    editor.setHtml(u"<p><b>alpha</b></p><p>beta gamma</p>"_qs);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    select(editor, 0, 10);
+    QGuiApplication::clipboard()->setText(u"X\rY"_qs);
+
+    QTest::keyClick(&editor, key, modifiers);
+    QCOMPARE(editor.documentText(), document);
+    QCOMPARE(clipboardText(), clipboard);
+    QVERIFY(!clipboardOffersHtml());
+    QVERIFY(!editor.overwriteMode());
+}
+
+void TestClipboard::otherKeysStillType()
+{
+    RichTextEditor editor;
+    new EditorInput(&editor);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QTest::keyClicks(&editor, u"Cc Vv"_qs);
+    QTest::keyClick(&editor, Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(&editor, Qt::Key_Delete);
+    QCOMPARE(editor.documentText(), u"Cc V"_qs);
+}
+
+void TestClipboard::middleButtonPastesSelectionSafely()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard->supportsSelection())
+        QSKIP("only X11 has a selection to paste with the middle button");
+    RichTextEditor editor;
+    new EditorInput(&editor);
+    editor.setDocumentText(u"kept"_qs);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    const QPoint afterText = editor.cursorRect(editor.textCursor()).center() + QPoint(100, 0);
+
+    // No program owns the selection: Qt itself would crash pasting it.
+    clipboard->clear(QClipboard::Selection);
+    QTest::mouseClick(editor.viewport(), Qt::MiddleButton, {}, afterText);
+    QCOMPARE(editor.documentText(), u"kept"_qs);
+
+    clipboard->setText(u" and more"_qs, QClipboard::Selection);
+    QTest::mouseClick(editor.viewport(), Qt::MiddleButton, {}, afterText);
+    QCOMPARE(editor.documentText(), u"kept and more"_qs);
+}
+
+QTEST_MAIN(TestClipboard)
+#include "tst_clipboard.moc"

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "clipboard.h"
+
+#include "richtexteditor.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+namespace Quillmere {
+namespace {
+
+class QtClipboard final : public TextClipboard
+{
+public:
+    std::optional<QString> text() override
+    {
+        if (!clipboard())
+            return std::nullopt;
+        // No data at all is an empty clipboard.
+        const QMimeData *data = clipboard()->mimeData();
+        return data && data->hasText() ? data->text() : QString();
+    }
+
+    bool setText(const QString &text) override
+    {
+        if (!clipboard())
+            return false;
+        clipboard()->setText(text);
+        // The only sign that another program kept the clipboard: our text is not on it.
+        return clipboard()->text() == text;
+    }
+
+private:
+    static QClipboard *clipboard() { return qGuiApp ? QGuiApplication::clipboard() : nullptr; }
+};
+
+} // namespace
+
+TextClipboard &SystemClipboard()
+{
+    static QtClipboard clipboard;
+    return clipboard;
+}
+
+QString toClipboardText(const QString &documentText)
+{
+    return QString(documentText).replace(u"\r\n"_qs, u"\n"_qs);
+}
+
+QString fromClipboardText(const QString &clipboardText)
+{
+    QString text;
+    text.reserve(clipboardText.size() + clipboardText.size() / 8);
+    const qsizetype count = clipboardText.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QChar unit = clipboardText.at(i);
+        if (unit == u'\r' || unit == u'\n') {
+            text += u"\r\n";
+            if (unit == u'\r' && i + 1 < count && clipboardText.at(i + 1) == u'\n')
+                ++i;
+        } else {
+            text += unit;
+        }
+    }
+    return text;
+}
+
+bool CopySelection(RichTextEditor &editor, TextClipboard &clipboard)
+{
+    return clipboard.setText(toClipboardText(editor.selectionText()));
+}
+
+bool PasteClipboard(RichTextEditor &editor, TextClipboard &clipboard)
+{
+    const std::optional<QString> text = clipboard.text();
+    if (!text)
+        return false;
+    editor.setSelectionText(fromClipboardText(*text));
+    return true;
+}
+
+bool CutSelection(RichTextEditor &editor, TextClipboard &clipboard)
+{
+    if (!editor.textCursor().hasSelection() || !CopySelection(editor, clipboard))
+        return false;
+    editor.setSelectionText(QString());
+    return true;
+}
+
+} // namespace Quillmere
