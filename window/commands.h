@@ -3,6 +3,7 @@
 
 #include "capitalize.h"
 #include "clipboard.h"
+#include "filecommands.h"
 #include "richtexteditor.h"
 
 #include <QStringView>
@@ -18,6 +19,7 @@ struct CommandContext
 {
     QWidget &window;
     RichTextEditor &editor;
+    FileChooser *fileChooser = nullptr; // where the file commands get their paths
 };
 
 using Command = void (*)(CommandContext &context);
@@ -33,9 +35,9 @@ void ExitProgram(CommandContext &context);
 
 // Which command each toolbar key runs, looked up in this order.
 inline constexpr std::array<CommandEntry, 6> CommandTable{{
-    {u"open", nullptr},
+    {u"open", OpenDocument},
     {u"edit", [](CommandContext &context) { ApplyCapitalizeWords(context.editor); }},
-    {u"save", nullptr},
+    {u"save", SaveDocument},
     {u"copy", [](CommandContext &context) { CopySelection(context.editor); }},
     {u"paste", [](CommandContext &context) { PasteClipboard(context.editor); }},
     {u"exitp", ExitProgram},

@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "editorinput.h"
+#include "filedialog.h"
 #include "imagelist.h"
 #include "layout.h"
 #include "popupmenu.h"
@@ -96,6 +97,7 @@ Form1::Form1(QWidget *parent)
     createToolBar();
     createContextMenu();
     createStatusBar();
+    createFileDialog();
 
     setTabOrder(m_editor, m_toolBar);
     setTabOrder(m_toolBar, m_statusBar);
@@ -175,9 +177,15 @@ void Form1::createStatusBar()
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
 }
 
+void Form1::createFileDialog()
+{
+    m_fileDialog = new CommonDialog(this);
+    m_fileDialog->setObjectName(QStringLiteral("CommonDialog1"));
+}
+
 void Form1::runActionCommand(QAction *action)
 {
-    CommandContext context{*this, *m_editor};
+    CommandContext context{*this, *m_editor, m_fileDialog};
     DispatchToolbarKey(action->data().toString(), context);
 }
 

@@ -9,6 +9,7 @@ class QToolBar;
 
 namespace Quillmere {
 
+class CommonDialog;
 class ImageList;
 class RichTextEditor;
 class StatusBar;
@@ -30,6 +31,7 @@ public:
     StatusBar *statusBar() const { return m_statusBar; }
     ImageList *imageList() const { return m_imageList; }
     QMenu *popupMenu() const { return m_popupMenu; }
+    CommonDialog *fileDialog() const { return m_fileDialog; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -41,6 +43,7 @@ private:
     void createToolBar();
     void createContextMenu();
     void createStatusBar();
+    void createFileDialog();
     void layoutChildren();
     void runActionCommand(QAction *action);
     // Opens the menu at the pointer on a right-button press; the shift state plays no part.
@@ -52,6 +55,7 @@ private:
     QToolBar *m_toolBar = nullptr;
     QMenu *m_popupMenu = nullptr;
     StatusBar *m_statusBar = nullptr;
+    CommonDialog *m_fileDialog = nullptr;
 };
 
 } // namespace Quillmere

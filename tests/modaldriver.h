@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QObject>
+#include <QStringList>
+#include <QWidget>
+
+#include <deque>
+#include <functional>
+
+class QFileDialog;
+class QLineEdit;
+
+// Plays the person at the keyboard while the code under test waits in a modal dialog: each
+// step runs, in order, once a modal widget of its kind is showing. A dialog no step is waiting
+// for, or a step whose dialog never shows, is recorded and the dialog closed, so a fault makes
+// the test fail instead of leaving it waiting for ever.
+class ModalDriver
+{
+public:
+    ModalDriver();
+    ~ModalDriver();
+    ModalDriver(const ModalDriver &) = delete;
+    ModalDriver &operator=(const ModalDriver &) = delete;
+
+    template<typename Widget>
+    ModalDriver &on(std::function<void(Widget *)> step)
+    {
+        m_steps.push_back({&Widget::staticMetaObject, [step](QWidget *widget) {
+                               step(static_cast<Widget *>(widget));
+                           }});
+        return *this;
+    }
+
+    // What went wrong, empty when every step ran and no other dialog showed.
+    QString problems() const;
+
+private:
+    struct Step
+    {
+        const QMetaObject *kind;
+        std::function<void(QWidget *)> run;
+    };
+
+    void poll();
+    void giveUpOn(QWidget *modal, const QString &why);
+
+    QObject m_timerContext;
+    std::deque<Step> m_steps;
+    QList<QWidget *> m_inSteps; // widgets whose steps are running, innermost last
+    QElapsedTimer m_unmatchedFor;
+    QStringList m_problems;
+};
+
+// The name field of Qt's file dialog, where a person types the file name.
+QLineEdit *fileNameEdit(QFileDialog *dialog);
+// Types `name` into the dialog's name field, in place of what it held.
+void typeFileName(QFileDialog *dialog, const QString &name);
+// Presses the dialog's Open or Save button.
+void pressAcceptButton(QFileDialog *dialog);
+// Types `name` and presses Open or Save.
+void acceptFileName(QFileDialog *dialog, const QString &name);
+// Picks the dialog's file type entry at `index` (from 0) as a person does, with the arrow keys.
+void pickFilterEntry(QFileDialog *dialog, int index);
+// The names the dialog lists in its current folder, sorted.
+QStringList listedNames(QFileDialog *dialog);
+// Writes a file for a dialog to find.
+void createFile(const QString &path, const QByteArray &content = "content");
+// A file's bytes, empty when it cannot be read.
+QByteArray contentOf(const QString &path);
+
+// Presses one of the message box's buttons.
+void pressButton(QMessageBox *box, QMessageBox::StandardButton button);
