@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench package clean
 
 all: build
 
@@ -25,6 +25,10 @@ test: build
 
 bench: build
 	scripts/run-benchmarks.sh $(BUILD_DIR)
+
+# The Debian package, written to $(BUILD_DIR)/quillmere_<version>_<arch>.deb.
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 clean:
 	rm -rf $(BUILD_DIR)

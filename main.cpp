@@ -6,6 +6,8 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    // Lets Wayland desktops match the window to its desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quillmere.quillmere"));
     Quillmere::Form1 window;
     window.show();
     return QApplication::exec();

@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window on a screen of device-pixel ratio 2 (run with QT_SCALE_FACTOR=2): every picture is
+// drawn pixel for pixel from its 32 x 32 art rather than an enlarged 16 x 16 one, and no caption
+// runs into the edge of its button.
+#include "imagelist.h"
+#include "mainwindow.h"
+#include "toolbar.h"
+
+#include <QAction>
+#include <QTest>
+#include <QToolBar>
+
+#include <memory>
+#include <optional>
+
+using namespace Quillmere;
+
+namespace {
+
+QImage devicePixels(QWidget *widget)
+{
+    return widget->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+QImage picture(QStringView name, int size)
+{
+    return QImage(u":/icons/%1-%2.xpm"_qs.arg(name).arg(size))
+        .convertToFormat(QImage::Format_ARGB32);
+}
+
+bool pictureAt(const QImage &image, const QImage &art, int left, int top)
+{
+    for (int y = 0; y < art.height(); ++y) {
+        for (int x = 0; x < art.width(); ++x) {
+            const QRgb pixel = art.pixel(x, y);
+            if (qAlpha(pixel) != 0 && image.pixel(left + x, top + y) != pixel)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Where `art` appears pixel for pixel in `image` (its transparent pixels match anything).
+std::optional<QPoint> findPicture(const QImage &image, const QImage &art)
+{
+    for (int top = 0; top + art.height() <= image.height(); ++top) {
+        for (int left = 0; left + art.width() <= image.width(); ++left) {
+            if (pictureAt(image, art, left, top))
+                return QPoint(left, top);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+class TestHighDensity : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void toolbarPicturesComeFromLargeArt_data();
+    void toolbarPicturesComeFromLargeArt();
+    void windowIconOffersLargeArt();
+    void captionsStayInsideTheirButtons_data();
+    void captionsStayInsideTheirButtons();
+
+private:
+    QWidget *button(const QString &key) const;
+
+    std::unique_ptr<Form1> m_window;
+};
+
+void TestHighDensity::initTestCase()
+{
+    m_window = std::make_unique<Form1>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QCOMPARE(m_window->devicePixelRatio(), 2.0);
+}
+
+void TestHighDensity::cleanupTestCase()
+{
+    m_window.reset();
+}
+
+QWidget *TestHighDensity::button(const QString &key) const
+{
+    QAction *action = m_window->toolBar()->findChild<QAction *>(key);
+    return action ? m_window->toolBar()->widgetForAction(action) : nullptr;
+}
+
+void TestHighDensity::toolbarPicturesComeFromLargeArt_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("image");
+    for (const ToolbarButtonSpec &entry : ToolbarButtons) {
+        if (entry.style == ToolbarEntryStyle::Button)
+            QTest::addRow("%s", qPrintable(entry.caption.toString()))
+                << entry.key.toString() << ToolbarImages.at(entry.image - 1).toString();
+    }
+}
+
+void TestHighDensity::toolbarPicturesComeFromLargeArt()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, image);
+    QWidget *widget = button(key);
+    QVERIFY(widget);
+    const QImage shot = devicePixels(widget);
+    QVERIFY2(findPicture(shot, picture(image, 32)), "the 32 x 32 art is not drawn as it is");
+    const QImage enlarged = picture(image, 16).scaled(32, 32);
+    QVERIFY2(!findPicture(shot, enlarged), "the 16 x 16 art is drawn enlarged");
+}
+
+void TestHighDensity::windowIconOffersLargeArt()
+{
+    const QImage drawn = m_window->windowIcon()
+                             .pixmap(QSize(16, 16), m_window->devicePixelRatio())
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(drawn.size(), QSize(32, 32));
+    QVERIFY(pictureAt(drawn, picture(u"book", 32), 0, 0));
+}
+
+void TestHighDensity::captionsStayInsideTheirButtons_data()
+{
+    QTest::addColumn<QString>("key");
+    for (const ToolbarButtonSpec &entry : ToolbarButtons) {
+        if (entry.style == ToolbarEntryStyle::Button)
+            QTest::addRow("%s", qPrintable(entry.caption.toString())) << entry.key.toString();
+    }
+}
+
+void TestHighDensity::captionsStayInsideTheirButtons()
+{
+    QFETCH(QString, key);
+    QWidget *widget = button(key);
+    QVERIFY(widget);
+    const QImage shot = devicePixels(widget);
+    const QRgb background = shot.pixel(0, 0);
+    const int right = shot.width() - 1;
+    const int bottom = shot.height() - 1;
+    for (int y = 0; y <= bottom; ++y) {
+        for (int x = 0; x <= right; ++x) {
+            const bool border = x == 0 || y == 0 || x == right || y == bottom;
+            QVERIFY2(!border || shot.pixel(x, y) == background,
+                     qPrintable(u"something is drawn on the edge at (%1, %2)"_qs.arg(x).arg(y)));
+        }
+    }
+    bool captionDrawn = false;
+    for (int y = shot.height() / 2; y <= bottom && !captionDrawn; ++y) {
+        for (int x = 0; x <= right && !captionDrawn; ++x)
+            captionDrawn = shot.pixel(x, y) != background;
+    }
+    QVERIFY2(captionDrawn, "no caption below the picture");
+}
+
+QTEST_MAIN(TestHighDensity)
+#include "tst_highdensity.moc"
