@@ -78,6 +78,15 @@ void fillInSlices(QTextDocument &document, QStringView text)
     }
 }
 
+// A document that replaces another looks the same: same default font, margins and indents.
+void takeOverSettings(QTextDocument &fresh, const QTextDocument &previous)
+{
+    fresh.setDefaultFont(previous.defaultFont());
+    fresh.setDefaultTextOption(previous.defaultTextOption());
+    fresh.setDocumentMargin(previous.documentMargin());
+    fresh.setIndentWidth(previous.indentWidth());
+}
+
 } // namespace
 
 RichTextEditor::RichTextEditor(QWidget *parent)
@@ -154,10 +163,7 @@ FileResult RichTextEditor::LoadFile(const QString &path)
         return FileResult::failure(tr("There is not enough memory to open %1.").arg(path));
     }
     const QTextDocument *previous = document();
-    loaded->setDefaultFont(previous->defaultFont());
-    loaded->setDefaultTextOption(previous->defaultTextOption());
-    loaded->setDocumentMargin(previous->documentMargin());
-    loaded->setIndentWidth(previous->indentWidth());
+    takeOverSettings(*loaded, *previous);
     installDocument(loaded.release());
     return FileResult::success();
 }
@@ -275,10 +281,7 @@ void RichTextEditor::replaceDocument(const QString &text)
 {
     QTextDocument *previous = document();
     auto *fresh = new QTextDocument(this);
-    fresh->setDefaultFont(previous->defaultFont());
-    fresh->setDefaultTextOption(previous->defaultTextOption());
-    fresh->setDocumentMargin(previous->documentMargin());
-    fresh->setIndentWidth(previous->indentWidth());
+    takeOverSettings(*fresh, *previous);
     fresh->setUndoRedoEnabled(false);
     fillInSlices(*fresh, text);
     fresh->setUndoRedoEnabled(true);

@@ -46,8 +46,6 @@ constexpr int MaxHalfPoints = 3276;
 constexpr int MaxUnicodeSkip = 16;
 constexpr int NoListOverride = std::numeric_limits<int>::min();
 
-constexpr double TwipsPerPixel = TwipsPerInch / 96.0;
-
 enum class Keyword : quint8 {
     // document
     Ansi,
@@ -1950,7 +1948,7 @@ ListChoice RtfReader::legacyList(const ParagraphState &paragraph) const
     const LegacyTexts texts
         = legacy.texts >= 0 ? m_legacyTexts[size_t(legacy.texts)] : LegacyTexts();
     ListLook &look = choice.look;
-    const double twipsPerIndent = m_document->indentWidth() * TwipsPerPixel;
+    const double twipsPerIndent = m_document->indentWidth() * TwipsPerDocumentPixel;
     look.indent = std::clamp(int(std::lround(paragraph.left / twipsPerIndent)), 1, MaxListLevels);
     if (paragraph.left <= 0 && legacy.level > 0)
         look.indent = legacy.level;
@@ -2021,15 +2019,15 @@ QTextBlockFormat RtfReader::blockFormat(const ParagraphState &paragraph, bool li
     if (paragraph.alignment != Qt::AlignLeft)
         format.setAlignment(Qt::Alignment(paragraph.alignment));
     if (!listItem && paragraph.left != 0)
-        format.setLeftMargin(paragraph.left / TwipsPerPixel);
+        format.setLeftMargin(paragraph.left / TwipsPerDocumentPixel);
     if (!listItem && paragraph.firstLine != 0)
-        format.setTextIndent(paragraph.firstLine / TwipsPerPixel);
+        format.setTextIndent(paragraph.firstLine / TwipsPerDocumentPixel);
     if (paragraph.right != 0)
-        format.setRightMargin(paragraph.right / TwipsPerPixel);
+        format.setRightMargin(paragraph.right / TwipsPerDocumentPixel);
     if (paragraph.before != 0)
-        format.setTopMargin(paragraph.before / TwipsPerPixel);
+        format.setTopMargin(paragraph.before / TwipsPerDocumentPixel);
     if (paragraph.after != 0)
-        format.setBottomMargin(paragraph.after / TwipsPerPixel);
+        format.setBottomMargin(paragraph.after / TwipsPerDocumentPixel);
     if (paragraph.pageBreakBefore || m_pageBreakNext || m_sectionBreakNext)
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     return format;
@@ -2206,7 +2204,7 @@ void RtfReader::applyRowDefinition(OpenTable &table, int level)
     QList<QTextLength> widths;
     int previous = m_rowLeft;
     for (const int edge : m_cellEdges) {
-        widths.append(QTextLength(QTextLength::FixedLength, (edge - previous) / TwipsPerPixel));
+        widths.append(QTextLength(QTextLength::FixedLength, (edge - previous) / TwipsPerDocumentPixel));
         previous = edge;
     }
     if (table.table->columns() < widths.size())
@@ -2297,10 +2295,10 @@ void RtfReader::finishPicture()
     m_imageBytes += pixelBytes;
 
     const double width
-        = (picture.goalWidth > 0 ? picture.goalWidth / TwipsPerPixel : double(image.width()))
+        = (picture.goalWidth > 0 ? picture.goalWidth / TwipsPerDocumentPixel : double(image.width()))
         * picture.scaleX / 100.0;
     const double height
-        = (picture.goalHeight > 0 ? picture.goalHeight / TwipsPerPixel : double(image.height()))
+        = (picture.goalHeight > 0 ? picture.goalHeight / TwipsPerDocumentPixel : double(image.height()))
         * picture.scaleY / 100.0;
     const QString name = u"rtf-image:%1"_qs.arg(++m_imageCount);
     m_document->addResource(QTextDocument::ImageResource, QUrl(name), image);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rtfwriter.h"
 
+#include "twips.h"
+
 #include <QBuffer>
 #include <QHash>
 #include <QImage>
@@ -22,7 +24,6 @@
 namespace Quillmere {
 namespace {
 
-constexpr double TwipsPerPixel = 15.0;
 // Output lines end before a token that would pass this column; text waits for a space.
 constexpr qsizetype SoftLineLength = 100;
 // Text with no space to break at is broken here all the same: readers ignore line ends.
@@ -132,7 +133,7 @@ const Windows1252Table &windows1252Bytes()
 
 int toTwips(double pixels)
 {
-    return qRound(pixels * TwipsPerPixel);
+    return qRound(pixels * TwipsPerDocumentPixel);
 }
 
 void appendNumber(QByteArray &bytes, qint64 value)

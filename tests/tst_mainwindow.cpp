@@ -154,16 +154,16 @@ void TestMainWindow::toolbarFollowsTheTable()
     const QSize buttonSize(twipsToPixels(1095, window.logicalDpiY()),
                            twipsToPixels(540, window.logicalDpiY()));
     for (qsizetype i = 0; i < actions.size(); ++i) {
-        const ToolbarButtonSpec &spec = ToolbarButtons.at(size_t(i));
+        const ToolbarButtonSpec &entry = ToolbarButtons.at(size_t(i));
         QAction *action = actions.at(i);
-        if (spec.style == ToolbarEntryStyle::Separator) {
+        if (entry.style == ToolbarEntryStyle::Separator) {
             QVERIFY2(action->isSeparator(), qPrintable(QString::number(i)));
             continue;
         }
-        QCOMPARE(action->text(), spec.caption.toString());
-        QCOMPARE(action->toolTip(), spec.toolTip.toString());
-        QCOMPARE(action->data().toString(), spec.key.toString());
-        QCOMPARE(action->objectName(), spec.key.toString());
+        QCOMPARE(action->text(), entry.caption.toString());
+        QCOMPARE(action->toolTip(), entry.toolTip.toString());
+        QCOMPARE(action->data().toString(), entry.key.toString());
+        QCOMPARE(action->objectName(), entry.key.toString());
         QVERIFY(!action->icon().isNull());
         auto *button = qobject_cast<QToolButton *>(window.toolBar()->widgetForAction(action));
         QVERIFY(button);
