@@ -5,8 +5,8 @@
 #include "prose.h"
 #include "richtexteditor.h"
 
-#include <QApplication>
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -125,7 +125,7 @@ void BM_ApplyCapitalizeWords(benchmark::State &state)
         state.ResumeTiming();
     }
     state.counters["longest_stall_ms"] = longest;
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_rss_mb"] = double(usage.ru_maxrss) / 1024.0;
 }
@@ -143,8 +143,8 @@ BENCHMARK(BM_ApplyCapitalizeWords)->Apply(sizes);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                    : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);
     Quillmere::RichTextEditor shownEditor;
     shownEditor.resize(532, 375);

@@ -96,21 +96,21 @@ void BM_CapitalizeWordsOn(benchmark::State &state)
 void kernelsAndSizes(benchmark::internal::Benchmark *benchmark)
 {
     using Quillmere::Internal::InstructionSet;
-    benchmark->ArgNames({"set", "units", "mixed"});
-    for (const InstructionSet set : {InstructionSet::Scalar, InstructionSet::Sse2,
-                                     InstructionSet::Avx2, InstructionSet::Avx512})
-        for (const qsizetype units : {OneMegabyte, 10 * OneMegabyte})
-            for (const int mixed : {0, 1})
-                benchmark->Args({int64_t(set), units, mixed});
+    benchmark->ArgNames({ "set", "units", "mixed" });
+    for (const InstructionSet set : { InstructionSet::Scalar, InstructionSet::Sse2,
+                                      InstructionSet::Avx2, InstructionSet::Avx512 })
+        for (const qsizetype units : { OneMegabyte, 10 * OneMegabyte })
+            for (const int mixed : { 0, 1 })
+                benchmark->Args({ int64_t(set), units, mixed });
     benchmark->Unit(benchmark::kMicrosecond);
 }
 
 void sizes(benchmark::internal::Benchmark *benchmark)
 {
-    benchmark->ArgNames({"units", "mixed"});
-    for (const qsizetype units : {OneMegabyte, 10 * OneMegabyte})
-        for (const int mixed : {0, 1})
-            benchmark->Args({units, mixed});
+    benchmark->ArgNames({ "units", "mixed" });
+    for (const qsizetype units : { OneMegabyte, 10 * OneMegabyte })
+        for (const int mixed : { 0, 1 })
+            benchmark->Args({ units, mixed });
     benchmark->Unit(benchmark::kMicrosecond);
 }
 

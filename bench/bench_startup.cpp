@@ -111,14 +111,14 @@ public:
         posix_spawn_file_actions_addclose(&actions, fds[0]);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        m_pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                       "1600x1200x24", "-nolisten", "tcp"},
+        m_pid = spawn({ "Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                        "1600x1200x24", "-nolisten", "tcp" },
                       {}, &actions);
         posix_spawn_file_actions_destroy(&actions);
         close(fds[1]);
         // Xvfb writes the number and then a newline, and dies if the pipe is closed in between.
         std::string number;
-        pollfd ready{fds[0], POLLIN, 0};
+        pollfd ready { fds[0], POLLIN, 0 };
         char byte = 0;
         while (m_pid > 0 && poll(&ready, 1, 10'000) == 1 && read(fds[0], &byte, 1) == 1
                && byte != '\n')
@@ -152,8 +152,8 @@ public:
         if (!damage || !damage->present)
             return;
         m_damageNotify = damage->first_event + XCB_DAMAGE_NOTIFY;
-        free(xcb_damage_query_version_reply(
-            m_connection, xcb_damage_query_version(m_connection, 1, 1), nullptr));
+        free(xcb_damage_query_version_reply(m_connection,
+                                            xcb_damage_query_version(m_connection, 1, 1), nullptr));
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
         const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         xcb_change_window_attributes(m_connection, root, XCB_CW_EVENT_MASK, &mask);
@@ -200,11 +200,11 @@ private:
             std::unique_ptr<xcb_generic_event_t, decltype(&free)> event(
                 xcb_poll_for_event(m_connection), &free);
             if (!event) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    until - Clock::now());
+                const auto left
+                    = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
                 if (left.count() <= 0 || xcb_connection_has_error(m_connection))
                     return std::nullopt;
-                pollfd ready{xcb_get_file_descriptor(m_connection), POLLIN, 0};
+                pollfd ready { xcb_get_file_descriptor(m_connection), POLLIN, 0 };
                 poll(&ready, 1, int(left.count()) + 1);
                 continue;
             }
@@ -253,11 +253,11 @@ struct Desktop
         // No session bus: a single-instance editor would otherwise hand its start to a copy
         // already running on the user's desktop.
         environment.insert(environment.end(),
-                           {"DISPLAY=" + server.display(), "QT_QPA_PLATFORM=xcb",
-                            "DBUS_SESSION_BUS_ADDRESS=unix:path=" + home + "/no-bus",
-                            "XDG_CONFIG_HOME=" + home + "/config",
-                            "XDG_CACHE_HOME=" + home + "/cache", "XDG_DATA_HOME=" + home + "/data",
-                            "XDG_RUNTIME_DIR=" + home});
+                           { "DISPLAY=" + server.display(), "QT_QPA_PLATFORM=xcb",
+                             "DBUS_SESSION_BUS_ADDRESS=unix:path=" + home + "/no-bus",
+                             "XDG_CONFIG_HOME=" + home + "/config",
+                             "XDG_CACHE_HOME=" + home + "/cache", "XDG_DATA_HOME=" + home + "/data",
+                             "XDG_RUNTIME_DIR=" + home });
     }
     ~Desktop()
     {
@@ -287,7 +287,7 @@ std::optional<Start> startOnce(const std::string &program)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const pid_t pid = spawn({program}, shared.environment, &actions);
+    const pid_t pid = spawn({ program }, shared.environment, &actions);
     posix_spawn_file_actions_destroy(&actions);
     if (pid <= 0)
         return std::nullopt;
@@ -295,9 +295,9 @@ std::optional<Start> startOnce(const std::string &program)
     std::optional<Start> result;
     if (const auto first = shared.watcher->firstPaint(deadline)) {
         if (const auto last = shared.watcher->lastPaintBeforeQuiet(*first, deadline)) {
-            result = Start{std::chrono::duration<double>(*first - started).count(),
-                           std::chrono::duration<double>(*last - started).count(),
-                           residentMegabytes(pid)};
+            result = Start { std::chrono::duration<double>(*first - started).count(),
+                             std::chrono::duration<double>(*last - started).count(),
+                             residentMegabytes(pid) };
         }
     }
     stop(pid);

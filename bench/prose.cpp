@@ -7,17 +7,33 @@ namespace QuillmereBench {
 
 QString makeProse(qsizetype units, bool nonAsciiLetters)
 {
-    static const std::array<QStringView, 24> words{{
-        u"the", u"Quick", u"brown", u"FOX", u"jumps", u"over", u"lazy", u"dog's", u"back",
-        u"while", u"editors", u"x-ray", u"first_name", u"e.g.", u"3rd", u"place", u"and",
-        u"Documents", u"written", u"by", u"people", u"in", u"ORDER", u"to",
-    }};
-    static const std::array<QStringView, 8> punctuation{{
-        u"", u"", u"", u",", u".", u";", u")", u"\"",
-    }};
-    static const std::array<char16_t, 10> foreignLetters{{
-        u'é', u'ü', u'ø', u'ž', u'ł', u'α', u'λ', u'ж', u'Д', u'щ',
-    }};
+    static const std::array<QStringView, 24> words { {
+        u"the",  u"Quick",     u"brown",   u"FOX",   u"jumps",      u"over", u"lazy",  u"dog's",
+        u"back", u"while",     u"editors", u"x-ray", u"first_name", u"e.g.", u"3rd",   u"place",
+        u"and",  u"Documents", u"written", u"by",    u"people",     u"in",   u"ORDER", u"to",
+    } };
+    static const std::array<QStringView, 8> punctuation { {
+        u"",
+        u"",
+        u"",
+        u",",
+        u".",
+        u";",
+        u")",
+        u"\"",
+    } };
+    static const std::array<char16_t, 10> foreignLetters { {
+        u'é',
+        u'ü',
+        u'ø',
+        u'ž',
+        u'ł',
+        u'α',
+        u'λ',
+        u'ж',
+        u'Д',
+        u'щ',
+    } };
 
     QString text;
     text.reserve(units + 128);

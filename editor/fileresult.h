@@ -12,8 +12,8 @@ struct FileResult
     bool ok = false;
     QString reason;
 
-    static FileResult success() { return {true, {}}; }
-    static FileResult failure(QString why) { return {false, std::move(why)}; }
+    static FileResult success() { return { true, {} }; }
+    static FileResult failure(QString why) { return { false, std::move(why) }; }
     explicit operator bool() const { return ok; }
 };
 

@@ -8,9 +8,9 @@
 #include "twips.h"
 
 #include <QAbstractUndoItem>
-#include <QFile>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
@@ -254,8 +254,7 @@ public:
 private:
     // Shows the target and steps its own stack past the partner item, so that the opposite
     // key leads back.
-    template<typename Step>
-    void follow(Step stepPartner)
+    template<typename Step> void follow(Step stepPartner)
     {
         if (!m_editor || !m_target || m_editor->m_switching)
             return;

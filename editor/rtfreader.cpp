@@ -2204,7 +2204,8 @@ void RtfReader::applyRowDefinition(OpenTable &table, int level)
     QList<QTextLength> widths;
     int previous = m_rowLeft;
     for (const int edge : m_cellEdges) {
-        widths.append(QTextLength(QTextLength::FixedLength, (edge - previous) / TwipsPerDocumentPixel));
+        widths.append(
+            QTextLength(QTextLength::FixedLength, (edge - previous) / TwipsPerDocumentPixel));
         previous = edge;
     }
     if (table.table->columns() < widths.size())
@@ -2294,11 +2295,11 @@ void RtfReader::finishPicture()
         return;
     m_imageBytes += pixelBytes;
 
-    const double width
-        = (picture.goalWidth > 0 ? picture.goalWidth / TwipsPerDocumentPixel : double(image.width()))
+    const double width = (picture.goalWidth > 0 ? picture.goalWidth / TwipsPerDocumentPixel
+                                                : double(image.width()))
         * picture.scaleX / 100.0;
-    const double height
-        = (picture.goalHeight > 0 ? picture.goalHeight / TwipsPerDocumentPixel : double(image.height()))
+    const double height = (picture.goalHeight > 0 ? picture.goalHeight / TwipsPerDocumentPixel
+                                                  : double(image.height()))
         * picture.scaleY / 100.0;
     const QString name = u"rtf-image:%1"_qs.arg(++m_imageCount);
     m_document->addResource(QTextDocument::ImageResource, QUrl(name), image);

@@ -46,14 +46,14 @@ struct UnderlineKeyword
     QTextCharFormat::UnderlineStyle style;
     const char *keyword;
 };
-constexpr std::array<UnderlineKeyword, 6> UnderlineKeywords{{
-    {QTextCharFormat::SingleUnderline, "\\ul"},
-    {QTextCharFormat::DashUnderline, "\\uldash"},
-    {QTextCharFormat::DotLine, "\\uld"},
-    {QTextCharFormat::DashDotLine, "\\uldashd"},
-    {QTextCharFormat::DashDotDotLine, "\\uldashdd"},
-    {QTextCharFormat::WaveUnderline, "\\ulwave"},
-}};
+constexpr std::array<UnderlineKeyword, 6> UnderlineKeywords { {
+    { QTextCharFormat::SingleUnderline, "\\ul" },
+    { QTextCharFormat::DashUnderline, "\\uldash" },
+    { QTextCharFormat::DotLine, "\\uld" },
+    { QTextCharFormat::DashDotLine, "\\uldashd" },
+    { QTextCharFormat::DashDotDotLine, "\\uldashdd" },
+    { QTextCharFormat::WaveUnderline, "\\ulwave" },
+} };
 
 // Paragraph alignments other than the default left one.
 struct AlignmentKeyword
@@ -61,17 +61,17 @@ struct AlignmentKeyword
     Qt::AlignmentFlag alignment;
     const char *keyword;
 };
-constexpr std::array<AlignmentKeyword, 3> AlignmentKeywords{{
-    {Qt::AlignHCenter, "\\qc"},
-    {Qt::AlignRight, "\\qr"},
-    {Qt::AlignJustify, "\\qj"},
-}};
+constexpr std::array<AlignmentKeyword, 3> AlignmentKeywords { {
+    { Qt::AlignHCenter, "\\qc" },
+    { Qt::AlignRight, "\\qr" },
+    { Qt::AlignJustify, "\\qj" },
+} };
 
 // Table placements other than the default left one.
-constexpr std::array<AlignmentKeyword, 2> RowAlignmentKeywords{{
-    {Qt::AlignHCenter, "\\trqc"},
-    {Qt::AlignRight, "\\trqr"},
-}};
+constexpr std::array<AlignmentKeyword, 2> RowAlignmentKeywords { {
+    { Qt::AlignHCenter, "\\trqc" },
+    { Qt::AlignRight, "\\trqr" },
+} };
 
 // The legacy numbering keyword for each numbered list style; the others are bullets.
 struct NumberingKeyword
@@ -79,13 +79,13 @@ struct NumberingKeyword
     QTextListFormat::Style style;
     const char *keyword;
 };
-constexpr std::array<NumberingKeyword, 5> NumberingKeywords{{
-    {QTextListFormat::ListDecimal, "\\pndec"},
-    {QTextListFormat::ListLowerAlpha, "\\pnlcltr"},
-    {QTextListFormat::ListUpperAlpha, "\\pnucltr"},
-    {QTextListFormat::ListLowerRoman, "\\pnlcrm"},
-    {QTextListFormat::ListUpperRoman, "\\pnucrm"},
-}};
+constexpr std::array<NumberingKeyword, 5> NumberingKeywords { {
+    { QTextListFormat::ListDecimal, "\\pndec" },
+    { QTextListFormat::ListLowerAlpha, "\\pnlcltr" },
+    { QTextListFormat::ListUpperAlpha, "\\pnucltr" },
+    { QTextListFormat::ListLowerRoman, "\\pnlcrm" },
+    { QTextListFormat::ListUpperRoman, "\\pnucrm" },
+} };
 
 // The marker of each bullet style, in the font Word draws it with; readers map these fonts'
 // bytes back to the style. Styles missing here are written as the first.
@@ -96,16 +96,19 @@ struct BulletMarker
     bool symbolCharset;
     uchar byte;
 };
-constexpr std::array<BulletMarker, 3> BulletMarkers{{
-    {QTextListFormat::ListDisc, u"Symbol", true, 0xB7},
-    {QTextListFormat::ListCircle, u"Courier New", false, 'o'},
-    {QTextListFormat::ListSquare, u"Wingdings", true, 0xA7},
-}};
+constexpr std::array<BulletMarker, 3> BulletMarkers { {
+    { QTextListFormat::ListDisc, u"Symbol", true, 0xB7 },
+    { QTextListFormat::ListCircle, u"Courier New", false, 'o' },
+    { QTextListFormat::ListSquare, u"Wingdings", true, 0xA7 },
+} };
 
 // The four sides of a cell border, as \clbrdr keywords.
-constexpr std::array<const char *, 4> CellBorderKeywords{{
-    "\\clbrdrt", "\\clbrdrl", "\\clbrdrb", "\\clbrdrr",
-}};
+constexpr std::array<const char *, 4> CellBorderKeywords { {
+    "\\clbrdrt",
+    "\\clbrdrl",
+    "\\clbrdrb",
+    "\\clbrdrr",
+} };
 
 // Indexed by character, the Windows-1252 byte that stands for it, 0 where the code page has
 // none; U+2122 is the highest character it has. Taken from the system's converter.
@@ -114,7 +117,7 @@ using Windows1252Table = std::array<uchar, 0x2123>;
 const Windows1252Table &windows1252Bytes()
 {
     static const Windows1252Table table = [] {
-        Windows1252Table bytes{};
+        Windows1252Table bytes {};
         QStringDecoder decoder("windows-1252");
         if (!decoder.isValid())
             return bytes;
@@ -396,7 +399,7 @@ private:
         if (found != m_fontIndexes.constEnd())
             return found.value();
         const int index = int(m_fonts.size());
-        m_fonts.push_back({family, symbol});
+        m_fonts.push_back({ family, symbol });
         m_fontIndexes.insert(key, index);
         return index;
     }
@@ -472,8 +475,8 @@ private:
         const QFont font = format.font();
         keywords += "\\f";
         appendNumber(keywords, fontIndex(familyOf(font)));
-        const double points = font.pointSizeF() > 0 ? font.pointSizeF()
-                                                    : font.pixelSize() * 72.0 / 96.0;
+        const double points
+            = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 72.0 / 96.0;
         keywords += "\\fs";
         appendNumber(keywords, qBound(1, qRound(points * 2), LargestHalfPoints));
         if (format.fontWeight() >= QFont::DemiBold)
@@ -617,9 +620,8 @@ private:
             if (entry.style == format.style())
                 bullet = &entry;
         }
-        const int bulletFont = numbering ? 0
-                                         : fontIndex(QString::fromUtf16(bullet->family),
-                                                     bullet->symbolCharset);
+        const int bulletFont
+            = numbering ? 0 : fontIndex(QString::fromUtf16(bullet->family), bullet->symbolCharset);
 
         m_out.open();
         m_out.word("\\pntext");
@@ -641,9 +643,9 @@ private:
             m_out.word("\\pnstart", 1);
             m_out.word(numbering);
             writeTextGroup("\\pntxtb", format.numberPrefix());
-            writeTextGroup("\\pntxta", format.hasProperty(QTextFormat::ListNumberSuffix)
-                                           ? format.numberSuffix()
-                                           : u"."_qs);
+            writeTextGroup("\\pntxta",
+                           format.hasProperty(QTextFormat::ListNumberSuffix) ? format.numberSuffix()
+                                                                             : u"."_qs);
         } else {
             m_out.open();
             m_out.word("\\pntxtb");
@@ -678,11 +680,11 @@ private:
                     openLinkField(run.href);
                 openLink = run.href;
             }
-            const QStringView piece = QStringView(text).mid(fragment.position() - blockStart,
-                                                            fragment.length());
+            const QStringView piece
+                = QStringView(text).mid(fragment.position() - blockStart, fragment.length());
             if (run.image) {
-                const QTextImageFormat image = m_formats.at(fragment.charFormatIndex())
-                                                   .toImageFormat();
+                const QTextImageFormat image
+                    = m_formats.at(fragment.charFormatIndex()).toImageFormat();
                 for (qsizetype i = 0; i < piece.size(); ++i)
                     writeImage(image);
                 continue;
@@ -754,7 +756,7 @@ private:
             buffer.open(QIODevice::WriteOnly);
             QImageWriter writer(&buffer, "png");
             if (writer.write(image) && !png.isEmpty())
-                encoded = EncodedImage{png, image.size()};
+                encoded = EncodedImage { png, image.size() };
         }
         m_images.insert(name, encoded);
         return encoded;
@@ -770,8 +772,8 @@ private:
         if (format.width() > 0 && format.height() > 0)
             shown = QSizeF(format.width(), format.height());
         else if (format.width() > 0)
-            shown = QSizeF(format.width(), format.width() * image->size.height()
-                                               / image->size.width());
+            shown = QSizeF(format.width(),
+                           format.width() * image->size.height() / image->size.width());
         else if (format.height() > 0)
             shown = QSizeF(format.height() * image->size.width() / image->size.height(),
                            format.height());
@@ -819,8 +821,8 @@ private:
             if (alignment & entry.alignment)
                 m_out.word(entry.keyword);
         }
-        const bool bordered = format.border() > 0
-            && format.borderStyle() != QTextFrameFormat::BorderStyle_None;
+        const bool bordered
+            = format.border() > 0 && format.borderStyle() != QTextFrameFormat::BorderStyle_None;
         const int borderTwips = qBound(1, toTwips(format.border()), WidestBorderTwips);
         for (int column = 0; column < table.columns(); ++column) {
             const QTextTableCell cell = table.cellAt(row, column);
@@ -852,8 +854,8 @@ private:
         int assigned = 0;
         int variable = 0;
         for (int column = 0; column < columns; ++column) {
-            const QTextLength length = column < constraints.size() ? constraints.at(column)
-                                                                   : QTextLength();
+            const QTextLength length
+                = column < constraints.size() ? constraints.at(column) : QTextLength();
             switch (length.type()) {
             case QTextLength::FixedLength:
                 widths[column] = toTwips(length.rawValue());
@@ -868,9 +870,8 @@ private:
             widths[column] = qMax(widths[column], MinimumColumnTwips);
             assigned += widths[column];
         }
-        const int share = variable > 0
-            ? qMax(MinimumColumnTwips, (TextWidthTwips - assigned) / variable)
-            : 0;
+        const int share
+            = variable > 0 ? qMax(MinimumColumnTwips, (TextWidthTwips - assigned) / variable) : 0;
         QList<int> edges(columns, 0);
         int edge = 0;
         for (int column = 0; column < columns; ++column) {

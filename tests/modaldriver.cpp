@@ -65,8 +65,9 @@ void ModalDriver::poll()
     if (!m_unmatchedFor.isValid())
         m_unmatchedFor.start();
     else if (m_unmatchedFor.hasExpired(PatienceMs))
-        giveUpOn(modal, QStringLiteral("the next step waits for a %1")
-                            .arg(QLatin1String(m_steps.front().kind->className())));
+        giveUpOn(modal,
+                 QStringLiteral("the next step waits for a %1")
+                     .arg(QLatin1String(m_steps.front().kind->className())));
 }
 
 void ModalDriver::giveUpOn(QWidget *modal, const QString &why)

@@ -25,12 +25,10 @@ public:
     ModalDriver(const ModalDriver &) = delete;
     ModalDriver &operator=(const ModalDriver &) = delete;
 
-    template<typename Widget>
-    ModalDriver &on(std::function<void(Widget *)> step)
+    template<typename Widget> ModalDriver &on(std::function<void(Widget *)> step)
     {
-        m_steps.push_back({&Widget::staticMetaObject, [step](QWidget *widget) {
-                               step(static_cast<Widget *>(widget));
-                           }});
+        m_steps.push_back({ &Widget::staticMetaObject,
+                            [step](QWidget *widget) { step(static_cast<Widget *>(widget)); } });
         return *this;
     }
 

@@ -21,10 +21,10 @@ struct NamedInstructionSet
 };
 
 constexpr NamedInstructionSet InstructionSets[] = {
-    {InstructionSet::Scalar, "scalar"},
-    {InstructionSet::Sse2, "SSE2"},
-    {InstructionSet::Avx2, "AVX2"},
-    {InstructionSet::Avx512, "AVX-512"},
+    { InstructionSet::Scalar, "scalar" },
+    { InstructionSet::Sse2, "SSE2" },
+    { InstructionSet::Avx2, "AVX2" },
+    { InstructionSet::Avx512, "AVX-512" },
 };
 
 // The rule on one kernel, reading a shared string and writing a new one.
@@ -85,10 +85,15 @@ QString oracleCapitalizeWords(const QString &text, bool mapPunctuation = true)
     for (QChar character : text) {
         char16_t unit = character.unicode();
         switch (mapPunctuation ? unit : 0) {
-        case u'"': case u'+': case u',': case u'(': case u')':
+        case u'"':
+        case u'+':
+        case u',':
+        case u'(':
+        case u')':
             unit = u' ';
             break;
-        case u';': case u'_':
+        case u';':
+        case u'_':
             unit = u'-';
             break;
         default:
@@ -107,7 +112,8 @@ struct RecordingDocument
 {
     struct WriteBatch
     {
-        explicit WriteBatch(RecordingDocument &document) : m_document(document)
+        explicit WriteBatch(RecordingDocument &document)
+            : m_document(document)
         {
             ++m_document.batchesOpened;
         }
@@ -198,10 +204,10 @@ void TestCapitalize::everySeparatorStartsAWord_data()
     QTest::addColumn<QChar>("separator");
     QTest::addColumn<bool>("startsWord");
 
-    for (const char16_t unit : {0, 9, 10, 11, 12, 13, 32})
+    for (const char16_t unit : { 0, 9, 10, 11, 12, 13, 32 })
         QTest::addRow("U+%04X separates", unsigned(unit)) << QChar(unit) << true;
-    for (const char16_t unit : {u'-', u'\'', u'.', u':', u'!', u'?', u'/', u'1', u'[', u'\u00A0',
-                                u'\u2028', u'\u3000', u'\x1F', u'\x0E', u'\x08'})
+    for (const char16_t unit : { u'-', u'\'', u'.', u':', u'!', u'?', u'/', u'1', u'[', u'\u00A0',
+                                 u'\u2028', u'\u3000', u'\x1F', u'\x0E', u'\x08' })
         QTest::addRow("U+%04X joins", unsigned(unit)) << QChar(unit) << false;
 }
 
@@ -231,8 +237,7 @@ void TestCapitalize::caseMappingOutsideAscii_data()
     QTest::addRow("surrogate pairs pass through") << u"😊a 𐐨b"_qs << u"😊a 𐐨b"_qs;
     const QString loneSurrogates
         = QString(QChar(0xD800)) + u"a "_qs + QChar(0xDC00) + u"b"_qs + QChar(0xDBFF);
-    QTest::addRow("lone surrogates pass through")
-        << loneSurrogates << loneSurrogates;
+    QTest::addRow("lone surrogates pass through") << loneSurrogates << loneSurrogates;
     QTest::addRow("fullwidth letters") << u"ａｂ ＣＤ"_qs << u"Ａｂ Ｃｄ"_qs;
 }
 
@@ -323,7 +328,7 @@ void TestCapitalize::matchesOracleOverEveryCodeUnit()
         input += QChar(char16_t(unit));
         input += suffix;
     }
-    for (const bool mapPunctuation : {true, false}) {
+    for (const bool mapPunctuation : { true, false }) {
         const QString expected = oracleCapitalizeWords(input, mapPunctuation);
         QCOMPARE(firstDifference(input, capitalizeCopy(set, input, mapPunctuation), expected),
                  QString());
@@ -348,9 +353,9 @@ void TestCapitalize::matchesOracleAcrossVectorBoundaries()
     // non-ASCII letters and separators falling on lane edges; non-ASCII units whose low byte
     // is a separator or mapped punctuation (U+0120, U+0122, U+0109, U+015F); and units that
     // the vector kernels leave to the tables (final sigma, ÿ, surrogates).
-    const QString pieces[] = {u"a"_qs, u"B"_qs, u" "_qs, u"é"_qs, u"\r\n"_qs, u"("_qs, u"Ж"_qs,
-                              u"_"_qs, u"\t"_qs, u"x"_qs, u"ß"_qs, u"Ġ"_qs, u"Ģ"_qs, u"ĉ"_qs,
-                              u"ş"_qs, u"ς"_qs, u"ÿ"_qs, u"😊"_qs};
+    const QString pieces[]
+        = { u"a"_qs, u"B"_qs, u" "_qs, u"é"_qs, u"\r\n"_qs, u"("_qs, u"Ж"_qs, u"_"_qs, u"\t"_qs,
+            u"x"_qs, u"ß"_qs, u"Ġ"_qs, u"Ģ"_qs, u"ĉ"_qs,    u"ş"_qs, u"ς"_qs, u"ÿ"_qs, u"😊"_qs };
     quint32 state = 12345;
     for (int length = 0; length < 300; ++length) {
         QString input;
@@ -358,7 +363,7 @@ void TestCapitalize::matchesOracleAcrossVectorBoundaries()
             state = state * 1103515245u + 12345u;
             input += pieces[(state >> 16) % std::size(pieces)];
         }
-        for (const bool mapPunctuation : {true, false}) {
+        for (const bool mapPunctuation : { true, false }) {
             const QString expected = oracleCapitalizeWords(input, mapPunctuation);
             QCOMPARE(capitalizeCopy(set, input, mapPunctuation), expected);
             QCOMPARE(capitalizeInPlace(set, input, mapPunctuation), expected);
@@ -386,14 +391,10 @@ void TestCapitalize::applyRunsEightCyclesInOrder()
     ApplyCapitalizeWords(document);
 
     const QStringList expectedLog = {
-        u"read"_qs, u"write:(a+b),  c ; d_e"_qs,
-        u"read"_qs, u"write:(a b),  c ; d_e"_qs,
-        u"read"_qs, u"write:(a b)   c ; d_e"_qs,
-        u"read"_qs, u"write: a b)   c ; d_e"_qs,
-        u"read"_qs, u"write: a b    c ; d_e"_qs,
-        u"read"_qs, u"write: a b    c - d_e"_qs,
-        u"read"_qs, u"write: a b    c - d-e"_qs,
-        u"read"_qs, u"write: A B    C - D-e"_qs,
+        u"read"_qs, u"write:(a+b),  c ; d_e"_qs, u"read"_qs, u"write:(a b),  c ; d_e"_qs,
+        u"read"_qs, u"write:(a b)   c ; d_e"_qs, u"read"_qs, u"write: a b)   c ; d_e"_qs,
+        u"read"_qs, u"write: a b    c ; d_e"_qs, u"read"_qs, u"write: a b    c - d_e"_qs,
+        u"read"_qs, u"write: a b    c - d-e"_qs, u"read"_qs, u"write: A B    C - D-e"_qs,
     };
     QCOMPARE(document.log, expectedLog);
     QCOMPARE(document.text, CapitalizeWords(u"(a+b), \"c\"; d_e"_qs));

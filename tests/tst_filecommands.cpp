@@ -75,7 +75,7 @@ public:
     bool isActive() const { return m_active; }
 
 private:
-    rlimit m_previous{};
+    rlimit m_previous {};
     void (*m_previousHandler)(int) = SIG_DFL;
     bool m_active = false;
 };
@@ -83,8 +83,7 @@ private:
 // Files and folders in `path`, hidden ones included, so a stray temporary file shows.
 QStringList entriesOf(const QString &path)
 {
-    return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                QDir::Name);
+    return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
 // The text the editor shows after loading `path`, or a note that it could not.
@@ -111,7 +110,7 @@ struct EditedDocument
     }
 
     QWidget window;
-    RichTextEditor editor{&window};
+    RichTextEditor editor { &window };
     const QTextDocument *document = nullptr;
 };
 
@@ -161,8 +160,8 @@ void TestFileCommands::openLoadsTheChosenFile_data()
                                  << u"Dear Ann,\r\nsee you"_qs;
     QTest::addRow("an RTF file named .txt, read as RTF")
         << u"letter.txt"_qs << QByteArray("{\\rtf1\\ansi Hello}") << u"Hello"_qs;
-    QTest::addRow("a plain text file") << u"notes.txt"_qs << QByteArray("one\ntwo\n")
-                                       << u"one\r\ntwo\r\n"_qs;
+    QTest::addRow("a plain text file")
+        << u"notes.txt"_qs << QByteArray("one\ntwo\n") << u"one\r\ntwo\r\n"_qs;
 }
 
 void TestFileCommands::openLoadsTheChosenFile()
@@ -209,7 +208,7 @@ void TestFileCommands::cancelChangesNothing()
     save ? SaveDocument(edited.editor, dialog) : OpenDocument(edited.editor, dialog);
     QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
     edited.verifyUnchanged();
-    QCOMPARE(entriesOf(folder.path()), QStringList{u"keep.rtf"_qs});
+    QCOMPARE(entriesOf(folder.path()), QStringList { u"keep.rtf"_qs });
     QCOMPARE(contentOf(existing), "{\\rtf1 kept\\par}");
 }
 
@@ -244,7 +243,7 @@ void TestFileCommands::saveWritesRtfUnderExactlyTheChosenName()
 
     SaveDocument(edited.editor, dialog);
     QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
-    QCOMPARE(entriesOf(folder.path()), QStringList{name});
+    QCOMPARE(entriesOf(folder.path()), QStringList { name });
     QVERIFY(contentOf(folder.filePath(name)).startsWith("{\\rtf1"));
     QCOMPARE(loadedText(folder.filePath(name)), edited.editor.documentText());
     edited.verifyUnchanged();
@@ -271,7 +270,7 @@ void TestFileCommands::openedFileIsSavedBackUnderItsOwnName()
     editor.setDocumentText(u"second draft"_qs);
     SaveDocument(editor, dialog);
     QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
-    QCOMPARE(entriesOf(folder.path()), QStringList{u"notes.rtf"_qs});
+    QCOMPARE(entriesOf(folder.path()), QStringList { u"notes.rtf"_qs });
     QCOMPARE(loadedText(path), u"second draft"_qs);
 }
 
@@ -318,7 +317,7 @@ void TestFileCommands::rejectedFileChangesNothingAndShowsNothing()
         ScriptedChooser chooser(path);
         ModalDriver driver;
         OpenDocument(edited.editor, chooser);
-        QCOMPARE(chooser.asked, QList<FileDialogMode>{FileDialogMode::Open});
+        QCOMPARE(chooser.asked, QList<FileDialogMode> { FileDialogMode::Open });
         QCOMPARE(chooser.failedPaths, QStringList());
         QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
     }
@@ -353,7 +352,7 @@ void TestFileCommands::failedSaveShowsMessageAndKeepsOldFile()
     const QString sentence = saveFailureMessage(path, QString());
     QVERIFY2(shownMessage.size() > sentence.size(), qPrintable(shownMessage));
     QCOMPARE(contentOf(path), "{\\rtf1 the old report\\par}");
-    QCOMPARE(entriesOf(folder.path()), QStringList{u"report.rtf"_qs});
+    QCOMPARE(entriesOf(folder.path()), QStringList { u"report.rtf"_qs });
     edited.verifyUnchanged();
 }
 
@@ -394,8 +393,8 @@ void TestFileCommands::everyFailedSaveIsReported()
             fullDisk.emplace();
         SaveDocument(edited.editor, chooser);
     }
-    QCOMPARE(chooser.asked, QList<FileDialogMode>{FileDialogMode::Save});
-    QCOMPARE(chooser.failedPaths, QStringList{path});
+    QCOMPARE(chooser.asked, QList<FileDialogMode> { FileDialogMode::Save });
+    QCOMPARE(chooser.failedPaths, QStringList { path });
     QVERIFY(!chooser.reasons.constFirst().isEmpty());
     edited.verifyUnchanged();
     if (kind == u"full disk")
@@ -431,7 +430,7 @@ void TestFileCommands::toolbarButtonsRunTheCommandsOnTheWindowsDialog()
     driver.on<QFileDialog>([&](QFileDialog *shown) {
         QCOMPARE(shown, fileDialog);
         QCOMPARE(shown->acceptMode(), QFileDialog::AcceptOpen);
-        QCOMPARE(shown->selectedFiles(), QStringList{path});
+        QCOMPARE(shown->selectedFiles(), QStringList { path });
         pressAcceptButton(shown);
     });
     click(u"save"_qs);

@@ -18,8 +18,8 @@ Q_DECLARE_METATYPE(Quillmere::FileDialogMode)
 
 namespace {
 
-const QStringList FilterDescriptions{u"All Files (*.*)"_qs, u"Rich Text Files(*.rtf)"_qs,
-                                     u"Text Files(*.txt)"_qs};
+const QStringList FilterDescriptions { u"All Files (*.*)"_qs, u"Rich Text Files(*.rtf)"_qs,
+                                       u"Text Files(*.txt)"_qs };
 constexpr int TextFilesEntry = 2;
 
 QComboBox *fileTypeCombo(QFileDialog *dialog)
@@ -111,17 +111,18 @@ void TestFileDialog::filterSplitsIntoEntries_data()
 
     QTest::addRow("the dialogs' filter gives three entries")
         << FileFilter.toString()
-        << QList<FileFilterEntry>{{u"All Files (*.*)"_qs, u"*.*"_qs},
-                                  {u"Rich Text Files(*.rtf)"_qs, u"*.rtf"_qs},
-                                  {u"Text Files(*.txt)"_qs, u"*.txt"_qs}};
+        << QList<FileFilterEntry> { { u"All Files (*.*)"_qs, u"*.*"_qs },
+                                    { u"Rich Text Files(*.rtf)"_qs, u"*.rtf"_qs },
+                                    { u"Text Files(*.txt)"_qs, u"*.txt"_qs } };
     QTest::addRow("a description without a pattern is dropped")
-        << u"Pictures|*.png|Orphan"_qs << QList<FileFilterEntry>{{u"Pictures"_qs, u"*.png"_qs}};
-    QTest::addRow("an empty pattern is kept") << u"Anything|"_qs
-                                              << QList<FileFilterEntry>{{u"Anything"_qs, {}}};
-    QTest::addRow("an empty filter has no entries") << QString() << QList<FileFilterEntry>{};
+        << u"Pictures|*.png|Orphan"_qs
+        << QList<FileFilterEntry> { { u"Pictures"_qs, u"*.png"_qs } };
+    QTest::addRow("an empty pattern is kept")
+        << u"Anything|"_qs << QList<FileFilterEntry> { { u"Anything"_qs, {} } };
+    QTest::addRow("an empty filter has no entries") << QString() << QList<FileFilterEntry> {};
     QTest::addRow("several wildcards stay one pattern")
         << u"Documents|*.rtf;*.txt"_qs
-        << QList<FileFilterEntry>{{u"Documents"_qs, u"*.rtf;*.txt"_qs}};
+        << QList<FileFilterEntry> { { u"Documents"_qs, u"*.rtf;*.txt"_qs } };
 }
 
 void TestFileDialog::filterSplitsIntoEntries()
@@ -136,18 +137,18 @@ void TestFileDialog::patternsBecomeWildcards_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QStringList>("wildcards");
 
-    QTest::addRow("*.* also takes names without a dot") << u"*.*"_qs
-                                                        << QStringList{u"*.*"_qs, u"*"_qs};
+    QTest::addRow("*.* also takes names without a dot")
+        << u"*.*"_qs << QStringList { u"*.*"_qs, u"*"_qs };
     QTest::addRow("a name with any extension also takes the bare name")
-        << u"notes.*"_qs << QStringList{u"notes.*"_qs, u"notes"_qs};
-    QTest::addRow("an extension stays as it is") << u"*.rtf"_qs << QStringList{u"*.rtf"_qs};
+        << u"notes.*"_qs << QStringList { u"notes.*"_qs, u"notes"_qs };
+    QTest::addRow("an extension stays as it is") << u"*.rtf"_qs << QStringList { u"*.rtf"_qs };
     QTest::addRow("semicolons separate wildcards")
-        << u"*.rtf;*.txt"_qs << QStringList{u"*.rtf"_qs, u"*.txt"_qs};
+        << u"*.rtf;*.txt"_qs << QStringList { u"*.rtf"_qs, u"*.txt"_qs };
     QTest::addRow("blanks around wildcards are dropped")
-        << u" *.txt ; ;"_qs << QStringList{u"*.txt"_qs};
-    QTest::addRow("repeats are dropped") << u"*.*;*"_qs << QStringList{u"*.*"_qs, u"*"_qs};
-    QTest::addRow("a lone .* is not widened") << u".*"_qs << QStringList{u".*"_qs};
-    QTest::addRow("no pattern gives no wildcard") << QString() << QStringList{};
+        << u" *.txt ; ;"_qs << QStringList { u"*.txt"_qs };
+    QTest::addRow("repeats are dropped") << u"*.*;*"_qs << QStringList { u"*.*"_qs, u"*"_qs };
+    QTest::addRow("a lone .* is not widened") << u".*"_qs << QStringList { u".*"_qs };
+    QTest::addRow("no pattern gives no wildcard") << QString() << QStringList {};
 }
 
 void TestFileDialog::patternsBecomeWildcards()
@@ -162,16 +163,16 @@ void TestFileDialog::settingsHoldOnEveryShowing_data()
     QTest::addColumn<QList<FileDialogMode>>("modes");
     QTest::addColumn<bool>("accept");
     using enum FileDialogMode;
-    for (const bool accept : {false, true}) {
+    for (const bool accept : { false, true }) {
         const char *ending = accept ? "accepted" : "cancelled";
         QTest::addRow("open, then open again, %s", ending)
-            << QList<FileDialogMode>{Open, Open} << accept;
+            << QList<FileDialogMode> { Open, Open } << accept;
         QTest::addRow("save, then save again, %s", ending)
-            << QList<FileDialogMode>{Save, Save} << accept;
-        QTest::addRow("open, then save, %s", ending) << QList<FileDialogMode>{Open, Save}
-                                                     << accept;
+            << QList<FileDialogMode> { Save, Save } << accept;
+        QTest::addRow("open, then save, %s", ending)
+            << QList<FileDialogMode> { Open, Save } << accept;
         QTest::addRow("save, then open, then save, %s", ending)
-            << QList<FileDialogMode>{Save, Open, Save} << accept;
+            << QList<FileDialogMode> { Save, Open, Save } << accept;
     }
 }
 
@@ -232,17 +233,16 @@ void TestFileDialog::filterEntriesListTheirFiles_data()
     QTest::addColumn<QStringList>("listed");
 
     // Folders are always listed, so that a person can move through them.
-    const QStringList all{u"LIST.TXT"_qs,  u"README"_qs,        u"REPORT.RTF"_qs,
-                          u"data.csv"_qs,  u"folder"_qs,        u"letter.txt"_qs,
-                          u"notes.rtf"_qs, u"notes.rtf.bak"_qs, u"rtf"_qs};
-    const QStringList richText{u"REPORT.RTF"_qs, u"folder"_qs, u"notes.rtf"_qs};
-    const QStringList text{u"LIST.TXT"_qs, u"folder"_qs, u"letter.txt"_qs};
-    for (const FileDialogMode mode : {FileDialogMode::Open, FileDialogMode::Save}) {
+    const QStringList all { u"LIST.TXT"_qs,  u"README"_qs,        u"REPORT.RTF"_qs,
+                            u"data.csv"_qs,  u"folder"_qs,        u"letter.txt"_qs,
+                            u"notes.rtf"_qs, u"notes.rtf.bak"_qs, u"rtf"_qs };
+    const QStringList richText { u"REPORT.RTF"_qs, u"folder"_qs, u"notes.rtf"_qs };
+    const QStringList text { u"LIST.TXT"_qs, u"folder"_qs, u"letter.txt"_qs };
+    for (const FileDialogMode mode : { FileDialogMode::Open, FileDialogMode::Save }) {
         const char *kind = mode == FileDialogMode::Open ? "open" : "save";
         QTest::addRow("%s: *.* lists every file, names without a dot too", kind)
             << mode << 0 << all;
-        QTest::addRow("%s: *.rtf lists rich-text files in any case", kind)
-            << mode << 1 << richText;
+        QTest::addRow("%s: *.rtf lists rich-text files in any case", kind) << mode << 1 << richText;
         QTest::addRow("%s: *.txt, shown first, lists text files in any case", kind)
             << mode << TextFilesEntry << text;
     }
@@ -255,8 +255,8 @@ void TestFileDialog::filterEntriesListTheirFiles()
     QFETCH(QStringList, listed);
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    for (const char *name : {"README", "notes.rtf", "REPORT.RTF", "notes.rtf.bak", "rtf",
-                             "letter.txt", "LIST.TXT", "data.csv", ".hidden"})
+    for (const char *name : { "README", "notes.rtf", "REPORT.RTF", "notes.rtf.bak", "rtf",
+                              "letter.txt", "LIST.TXT", "data.csv", ".hidden" })
         createFile(folder.filePath(QString::fromLatin1(name)));
     QVERIFY(QDir(folder.path()).mkdir(u"folder"_qs));
 
@@ -315,8 +315,7 @@ void TestFileDialog::chosenPathIsOfferedNextTimeExactly_data()
     QTest::addRow("save offers the opened .rtf, though Text Files is selected")
         << Open << Save << u"notes.rtf"_qs;
     QTest::addRow("open offers the saved .txt") << Save << Open << u"draft.txt"_qs;
-    QTest::addRow("save offers the saved name without extension")
-        << Save << Save << u"plain"_qs;
+    QTest::addRow("save offers the saved name without extension") << Save << Save << u"plain"_qs;
     QTest::addRow("open offers the opened upper-case name") << Open << Open << u"REPORT.RTF"_qs;
 }
 
@@ -335,8 +334,7 @@ void TestFileDialog::chosenPathIsOfferedNextTimeExactly()
     // The file exists, so each save asks before it would be replaced.
     const auto agreeToReplace = [](ModalDriver &driver, FileDialogMode mode) {
         if (mode == FileDialogMode::Save)
-            driver.on<QMessageBox>(
-                [](QMessageBox *box) { pressButton(box, QMessageBox::Yes); });
+            driver.on<QMessageBox>([](QMessageBox *box) { pressButton(box, QMessageBox::Yes); });
     };
     {
         ModalDriver driver;
@@ -347,7 +345,7 @@ void TestFileDialog::chosenPathIsOfferedNextTimeExactly()
     }
     ModalDriver driver;
     driver.on<QFileDialog>([&](QFileDialog *shown) {
-        QCOMPARE(shown->selectedFiles(), QStringList{path});
+        QCOMPARE(shown->selectedFiles(), QStringList { path });
         QCOMPARE(fileNameEdit(shown)->text(), name);
         QCOMPARE(shown->directory().absolutePath(), QDir(folder.path()).absolutePath());
         QCOMPARE(fileTypeCombo(shown)->currentIndex(), TextFilesEntry);
@@ -373,7 +371,7 @@ void TestFileDialog::cancelReturnsNothingAndKeepsTheLastPath()
             shown->reject();
         })
         .on<QFileDialog>([&](QFileDialog *shown) {
-            QCOMPARE(shown->selectedFiles(), QStringList{path});
+            QCOMPARE(shown->selectedFiles(), QStringList { path });
             shown->reject();
         });
     QCOMPARE(answer(dialog.choosePath(FileDialogMode::Open)), path);
@@ -412,11 +410,12 @@ void TestFileDialog::openRefusesANameThatDoesNotExist()
     QWidget window;
     CommonDialog dialog(&window);
     ModalDriver driver;
-    driver.on<QFileDialog>([&](QFileDialog *shown) {
-        shown->setDirectory(folder.path());
-        typeFileName(shown, u"missing.txt"_qs);
-        QTest::keyClick(fileNameEdit(shown), Qt::Key_Return);
-    })
+    driver
+        .on<QFileDialog>([&](QFileDialog *shown) {
+            shown->setDirectory(folder.path());
+            typeFileName(shown, u"missing.txt"_qs);
+            QTest::keyClick(fileNameEdit(shown), Qt::Key_Return);
+        })
         .on<QMessageBox>([](QMessageBox *box) {
             QVERIFY2(box->text().contains(u"missing.txt"_qs), qPrintable(box->text()));
             pressButton(box, QMessageBox::Ok);
@@ -456,7 +455,7 @@ void TestFileDialog::typedNameLeavesNoCompletionsBehind()
         QVERIFY(QTest::qWaitForWindowActive(shown));
         fileNameEdit(shown)->setFocus();
         QTRY_VERIFY(fileNameEdit(shown)->hasFocus());
-        QTRY_COMPARE(listedNames(shown), QStringList{u"letter.txt"_qs});
+        QTRY_COMPARE(listedNames(shown), QStringList { u"letter.txt"_qs });
         QTest::keyClicks(fileNameEdit(shown), u"letter"_qs);
         QTRY_VERIFY(completions->isVisible());
         QTest::keyClicks(completions, u".txt"_qs);
@@ -494,7 +493,7 @@ void TestFileDialog::saveAsksBeforeReplacingAFile()
         });
     if (!replace) {
         driver.on<QFileDialog>([&](QFileDialog *shown) {
-            QCOMPARE(shown->selectedFiles(), QStringList{path});
+            QCOMPARE(shown->selectedFiles(), QStringList { path });
             shown->reject();
         });
     }
@@ -507,8 +506,7 @@ void TestFileDialog::saveFailureMessageNamesFileAndReason_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("reason");
-    QTest::addRow("with a reason") << u"/home/ann/notes.rtf"_qs
-                                   << u"No space left on device"_qs;
+    QTest::addRow("with a reason") << u"/home/ann/notes.rtf"_qs << u"No space left on device"_qs;
     QTest::addRow("without a reason") << u"/mnt/usb/Report 2024.txt"_qs << QString();
 }
 

@@ -29,18 +29,18 @@ void TestLayout::editorRectangle_data()
     const int maximized = int(WindowState::Maximized);
     QTest::addRow("initial size") << normal << 630.0 << QSizeF(7980, 6690)
                                   << QRectF(0, 630, 7980, 5619);
-    QTest::addRow("wider window only widens") << normal << 630.0 << QSizeF(12000, 6690)
-                                              << QRectF(0, 630, 12000, 5619);
+    QTest::addRow("wider window only widens")
+        << normal << 630.0 << QSizeF(12000, 6690) << QRectF(0, 630, 12000, 5619);
     QTest::addRow("maximised") << maximized << 630.0 << QSizeF(28800, 16000)
                                << QRectF(0, 630, 28800, 16000 - 1071);
-    QTest::addRow("taller toolbar moves the top") << normal << 1260.0 << QSizeF(7980, 6690)
-                                                  << QRectF(0, 1260, 7980, 6690 - 2142);
-    QTest::addRow("exactly 1.7 toolbars high") << normal << 630.0 << QSizeF(7980, 1071)
-                                               << QRectF(0, 630, 7980, 0);
-    QTest::addRow("shorter than 1.7 toolbars") << normal << 630.0 << QSizeF(7980, 700)
-                                               << QRectF(0, 630, 7980, 0);
-    QTest::addRow("no inner area at all") << normal << 630.0 << QSizeF(0, 0)
-                                          << QRectF(0, 630, 0, 0);
+    QTest::addRow("taller toolbar moves the top")
+        << normal << 1260.0 << QSizeF(7980, 6690) << QRectF(0, 1260, 7980, 6690 - 2142);
+    QTest::addRow("exactly 1.7 toolbars high")
+        << normal << 630.0 << QSizeF(7980, 1071) << QRectF(0, 630, 7980, 0);
+    QTest::addRow("shorter than 1.7 toolbars")
+        << normal << 630.0 << QSizeF(7980, 700) << QRectF(0, 630, 7980, 0);
+    QTest::addRow("no inner area at all")
+        << normal << 630.0 << QSizeF(0, 0) << QRectF(0, 630, 0, 0);
 }
 
 void TestLayout::editorRectangle()
@@ -49,8 +49,7 @@ void TestLayout::editorRectangle()
     QFETCH(double, toolbarHeight);
     QFETCH(QSizeF, innerSize);
     QFETCH(QRectF, expected);
-    const std::optional<QRectF> rect
-        = LayoutEditor(WindowState(state), toolbarHeight, innerSize);
+    const std::optional<QRectF> rect = LayoutEditor(WindowState(state), toolbarHeight, innerSize);
     QVERIFY(rect.has_value());
     QCOMPARE(*rect, expected);
     QVERIFY(rect->height() >= 0);

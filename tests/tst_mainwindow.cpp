@@ -64,7 +64,7 @@ void TestMainWindow::windowHasTitleIconAndNames()
     QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
     QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
     QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
-    for (const char *name : {"RichTextBox1", "Toolbar1", "StatusBar1", "ImageList1"})
+    for (const char *name : { "RichTextBox1", "Toolbar1", "StatusBar1", "ImageList1" })
         QVERIFY2(window.findChild<QObject *>(QString::fromLatin1(name)), name);
 }
 
@@ -169,8 +169,7 @@ void TestMainWindow::toolbarFollowsTheTable()
         QVERIFY(button);
         QCOMPARE(button->size(), buttonSize);
         QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
-        QVERIFY2(QFontMetrics(button->font()).horizontalAdvance(action->text())
-                     < button->width(),
+        QVERIFY2(QFontMetrics(button->font()).horizontalAdvance(action->text()) < button->width(),
                  "caption would be elided");
     }
     const QStringList captions = [&] {
@@ -180,8 +179,9 @@ void TestMainWindow::toolbarFollowsTheTable()
                 list << action->text();
         return list;
     }();
-    QCOMPARE(captions, (QStringList{u"Open File"_qs, u"Apply Crownify"_qs, u"Save File"_qs,
-                                    u"Copy"_qs, u"Paste"_qs, u"Exit Program"_qs}));
+    QCOMPARE(captions,
+             (QStringList { u"Open File"_qs, u"Apply Crownify"_qs, u"Save File"_qs, u"Copy"_qs,
+                            u"Paste"_qs, u"Exit Program"_qs }));
 }
 
 void TestMainWindow::allEntriesFitOneRowAtInitialWidth()
@@ -238,9 +238,9 @@ void TestMainWindow::dispatchMatchesExactKeysOnly_data()
     QTest::addColumn<bool>("capitalises");
 
     QTest::addRow("edit runs the command") << u"edit"_qs << true << true;
-    for (const char *key : {"open", "save", "copy", "paste"})
+    for (const char *key : { "open", "save", "copy", "paste" })
         QTest::addRow("%s is known", key) << QString::fromLatin1(key) << true << false;
-    for (const char *key : {"Open", "EXITP", "Edit", "edit ", "", "exit", "separator"})
+    for (const char *key : { "Open", "EXITP", "Edit", "edit ", "", "exit", "separator" })
         QTest::addRow("'%s' matches nothing", key) << QString::fromLatin1(key) << false << false;
 }
 
@@ -255,7 +255,7 @@ void TestMainWindow::dispatchMatchesExactKeysOnly()
     editor.setDocumentText(u"some (text)"_qs);
     // Copy and paste with nothing selected and nothing to paste leave the document alone.
     QGuiApplication::clipboard()->clear();
-    CommandContext context{window, editor};
+    CommandContext context { window, editor };
 
     QCOMPARE(DispatchToolbarKey(key, context), matches);
     QCOMPARE(editor.documentText(), capitalises ? u"Some  Text "_qs : u"some (text)"_qs);

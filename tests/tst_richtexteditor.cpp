@@ -18,10 +18,11 @@ namespace {
 // A document with the kinds of formatting the command throws away.
 void fillFormatted(RichTextEditor &editor)
 {
-    editor.setHtml(u"<p align=center><b>bold (words)</b>, <i style='color:#ff0000'>red_italic</i></p>"
-                   "<ul><li>first; item</li><li>second</li></ul>"
-                   "<table><tr><td>cell one</td><td>cell TWO</td></tr></table>"
-                   "<p><span style='font-size:20pt'>BIG</span> end</p>"_qs);
+    editor.setHtml(
+        u"<p align=center><b>bold (words)</b>, <i style='color:#ff0000'>red_italic</i></p>"
+        "<ul><li>first; item</li><li>second</li></ul>"
+        "<table><tr><td>cell one</td><td>cell TWO</td></tr></table>"
+        "<p><span style='font-size:20pt'>BIG</span> end</p>"_qs);
 }
 
 QTextCharFormat formatAt(QTextDocument *document, int position)
@@ -145,7 +146,8 @@ void TestRichTextEditor::commandIsOneUndoStep()
 
     ApplyCapitalizeWords(editor);
     QCOMPARE(editor.documentText(), CapitalizeWords(text));
-    QVERIFY(editor.documentText().startsWith(u"Bold  Words   Red-italic\r\nFirst- Item\r\nSecond"_qs));
+    QVERIFY(
+        editor.documentText().startsWith(u"Bold  Words   Red-italic\r\nFirst- Item\r\nSecond"_qs));
 
     editor.undo();
     QCOMPARE(editor.documentText(), text);
@@ -258,8 +260,8 @@ void TestRichTextEditor::mouseDownReportsButtonCodes_data()
     QTest::addColumn<int>("shift");
 
     QTest::addRow("left") << Qt::LeftButton << Qt::KeyboardModifiers() << 1 << 0;
-    QTest::addRow("right with shift") << Qt::RightButton << Qt::KeyboardModifiers(Qt::ShiftModifier)
-                                      << 2 << 1;
+    QTest::addRow("right with shift")
+        << Qt::RightButton << Qt::KeyboardModifiers(Qt::ShiftModifier) << 2 << 1;
     QTest::addRow("middle with control and alt")
         << Qt::MiddleButton << (Qt::ControlModifier | Qt::AltModifier) << 4 << 6;
 }

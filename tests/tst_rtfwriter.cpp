@@ -136,8 +136,8 @@ QStringList wordsOf(QString text)
         if (rule.match(line).hasMatch())
             continue;
         line.remove(marker);
-        for (const QString &word : line.split(QRegularExpression(u"[ \t\r]+"_qs),
-                                              Qt::SkipEmptyParts))
+        for (const QString &word :
+             line.split(QRegularExpression(u"[ \t\r]+"_qs), Qt::SkipEmptyParts))
             words += word;
     }
     return words;
@@ -164,11 +164,11 @@ void buildFormattedRuns(QTextCursor &cursor)
     cursor.insertText(u"lined and"_qs, charFormat([](auto &f) { f.setFontStrikeOut(true); }));
     cursor.insertText(u" x"_qs);
     cursor.insertText(u"2"_qs, charFormat([](auto &f) {
-        f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
-    }));
+                          f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+                      }));
     cursor.insertText(u"2"_qs, charFormat([](auto &f) {
-        f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
-    }));
+                          f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+                      }));
 }
 
 void buildWesternCharacters(QTextCursor &cursor)
@@ -208,7 +208,7 @@ void buildTable(QTextCursor &cursor)
     cursor.insertText(u"Above"_qs);
     cursor.insertBlock();
     QTextTable *table = cursor.insertTable(2, 2);
-    const QStringList cells{u"north"_qs, u"east"_qs, u"south"_qs, u"west"_qs};
+    const QStringList cells { u"north"_qs, u"east"_qs, u"south"_qs, u"west"_qs };
     for (int i = 0; i < cells.size(); ++i)
         table->cellAt(i / 2, i % 2).firstCursorPosition().insertText(cells.at(i));
     cursor.movePosition(QTextCursor::End);
@@ -225,9 +225,9 @@ void buildHyperlink(QTextCursor &cursor)
 {
     cursor.insertText(u"see "_qs);
     cursor.insertText(u"the site"_qs, charFormat([](auto &f) {
-        f.setAnchor(true);
-        f.setAnchorHref(u"https://example.org/a?b=1&c=%222%22#top"_qs);
-    }));
+                          f.setAnchor(true);
+                          f.setAnchorHref(u"https://example.org/a?b=1&c=%222%22#top"_qs);
+                      }));
     cursor.insertText(u" now"_qs, QTextCharFormat());
 }
 
@@ -253,18 +253,18 @@ void buildParagraphFormats(QTextCursor &cursor)
 }
 
 // The documents the peers read, each chosen for something RTF writers get wrong.
-constexpr std::array<PeerSample, 10> PeerSamples{{
-    {"formatted runs", buildFormattedRuns, true},
-    {"western characters", buildWesternCharacters, true},
-    {"other scripts", buildOtherScripts, true},
-    {"characters beyond the BMP", buildBeyondBmp, false},
-    {"lists", buildLists, true},
-    {"table", buildTable, true},
-    {"escapes", buildEscapes, true},
-    {"hyperlink", buildHyperlink, true},
-    {"image and text", buildImageAndText, true},
-    {"paragraph formats", buildParagraphFormats, true},
-}};
+constexpr std::array<PeerSample, 10> PeerSamples { {
+    { "formatted runs", buildFormattedRuns, true },
+    { "western characters", buildWesternCharacters, true },
+    { "other scripts", buildOtherScripts, true },
+    { "characters beyond the BMP", buildBeyondBmp, false },
+    { "lists", buildLists, true },
+    { "table", buildTable, true },
+    { "escapes", buildEscapes, true },
+    { "hyperlink", buildHyperlink, true },
+    { "image and text", buildImageAndText, true },
+    { "paragraph formats", buildParagraphFormats, true },
+} };
 
 // Formatting the writer keeps, in words, so that documents can be compared line by line.
 QString describeCharacters(const QTextCharFormat &format)
@@ -281,7 +281,7 @@ QString describeCharacters(const QTextCharFormat &format)
         return brush.style() == Qt::NoBrush ? u"none"_qs : brush.color().name();
     };
     const QStringList families = font.families();
-    return QStringList{
+    return QStringList {
         families.isEmpty() ? font.family() : families.constFirst(),
         u"%1pt"_qs.arg(qRound(points * 2) / 2.0),
         format.fontWeight() >= QFont::DemiBold ? u"bold"_qs : u"-"_qs,
@@ -293,25 +293,24 @@ QString describeCharacters(const QTextCharFormat &format)
         u"fg:"_qs + colour(format.foreground()),
         u"bg:"_qs + colour(format.background()),
         u"link:"_qs + (format.isAnchor() ? format.anchorHref() : QString()),
-    }.join(u' ');
+    }
+        .join(u' ');
 }
 
 QString describeImage(const QTextDocument &document, const QTextImageFormat &format)
 {
-    const QVariant resource = document.resource(QTextDocument::ImageResource,
-                                                QUrl(format.name()));
+    const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(format.name()));
     QImage image = resource.typeId() == QMetaType::QPixmap ? resource.value<QPixmap>().toImage()
-                                                            : resource.value<QImage>();
+                                                           : resource.value<QImage>();
     if (resource.typeId() == QMetaType::QByteArray)
         image = QImage::fromData(resource.toByteArray());
     image.convertTo(QImage::Format_ARGB32);
-    const QByteArray pixels(reinterpret_cast<const char *>(image.constBits()),
-                            image.sizeInBytes());
+    const QByteArray pixels(reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes());
     QSizeF shown = image.size();
     if (format.width() > 0)
-        shown = QSizeF(format.width(), format.height() > 0 ? format.height()
-                                                            : format.width() * image.height()
-                                                                  / image.width());
+        shown = QSizeF(format.width(),
+                       format.height() > 0 ? format.height()
+                                           : format.width() * image.height() / image.width());
     else if (format.height() > 0)
         shown = QSizeF(format.height() * image.width() / image.height(), format.height());
     return u"image %1x%2 shown %3x%4 %5"_qs.arg(image.width())
@@ -325,9 +324,9 @@ QString describeImage(const QTextDocument &document, const QTextImageFormat &for
 QString describeParagraph(const QTextDocument &document, const QTextBlock &block)
 {
     const QTextBlockFormat format = block.blockFormat();
-    QStringList words{u"paragraph"_qs};
-    const Qt::Alignment alignment = format.alignment() & Qt::AlignHorizontal_Mask
-        & ~Qt::AlignAbsolute;
+    QStringList words { u"paragraph"_qs };
+    const Qt::Alignment alignment
+        = format.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute;
     words << u"align%1"_qs.arg(int(alignment == Qt::AlignLeading ? Qt::AlignLeft : alignment));
     if (const QTextList *list = block.textList()) {
         const QTextListFormat listFormat = list->format();
@@ -336,8 +335,7 @@ QString describeParagraph(const QTextDocument &document, const QTextBlock &block
                      .arg(list->itemText(block));
     } else {
         words << u"left%1 first%2"_qs
-                     .arg(qRound(format.leftMargin()
-                                 + format.indent() * document.indentWidth()))
+                     .arg(qRound(format.leftMargin() + format.indent() * document.indentWidth()))
                      .arg(qRound(format.textIndent()));
     }
     words << u"right%1 before%2 after%3 break%4"_qs.arg(qRound(format.rightMargin()))
@@ -362,7 +360,8 @@ void describeItems(const QTextDocument &document, QTextFrame::iterator it, QStri
                     const QTextTableCell cell = table->cellAt(row, column);
                     if (cell.row() != row || cell.column() != column)
                         continue;
-                    lines += u"cell %1,%2 spans %3x%4"_qs.arg(row).arg(column)
+                    lines += u"cell %1,%2 spans %3x%4"_qs.arg(row)
+                                 .arg(column)
                                  .arg(cell.rowSpan())
                                  .arg(cell.columnSpan());
                     describeItems(document, cell.begin(), lines);
@@ -409,49 +408,54 @@ QStringList describe(const QTextDocument &document)
 
 void buildCharacterFormats(QTextCursor &cursor)
 {
-    const std::array<QTextCharFormat::UnderlineStyle, 6> underlines{{
-        QTextCharFormat::SingleUnderline, QTextCharFormat::DashUnderline,
-        QTextCharFormat::DotLine, QTextCharFormat::DashDotLine,
-        QTextCharFormat::DashDotDotLine, QTextCharFormat::WaveUnderline,
-    }};
+    const std::array<QTextCharFormat::UnderlineStyle, 6> underlines { {
+        QTextCharFormat::SingleUnderline,
+        QTextCharFormat::DashUnderline,
+        QTextCharFormat::DotLine,
+        QTextCharFormat::DashDotLine,
+        QTextCharFormat::DashDotDotLine,
+        QTextCharFormat::WaveUnderline,
+    } };
     for (const auto style : underlines) {
         cursor.insertText(u"under%1 "_qs.arg(int(style)),
                           charFormat([=](auto &f) { f.setUnderlineStyle(style); }));
     }
     cursor.insertBlock();
-    cursor.insertText(u"CAPS "_qs, charFormat([](auto &f) {
-        f.setFontCapitalization(QFont::AllUppercase);
-    }));
-    cursor.insertText(u"small caps "_qs, charFormat([](auto &f) {
-        f.setFontCapitalization(QFont::SmallCaps);
-    }));
+    cursor.insertText(u"CAPS "_qs,
+                      charFormat([](auto &f) { f.setFontCapitalization(QFont::AllUppercase); }));
+    cursor.insertText(u"small caps "_qs,
+                      charFormat([](auto &f) { f.setFontCapitalization(QFont::SmallCaps); }));
     cursor.insertText(u"marked "_qs, charFormat([](auto &f) {
-        f.setBackground(QColor(255, 255, 0));
-        f.setForeground(QColor(0, 0, 160));
-    }));
+                          f.setBackground(QColor(255, 255, 0));
+                          f.setForeground(QColor(0, 0, 160));
+                      }));
     cursor.insertText(u"Times 10.5 "_qs, charFormat([](auto &f) {
-        f.setFontFamilies({u"Times New Roman"_qs});
-        f.setFontPointSize(10.5);
-    }));
+                          f.setFontFamilies({ u"Times New Roman"_qs });
+                          f.setFontPointSize(10.5);
+                      }));
     cursor.insertText(u"H"_qs);
     cursor.insertText(u"2"_qs, charFormat([](auto &f) {
-        f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
-    }));
+                          f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+                      }));
     cursor.insertText(u"O bold italic"_qs, charFormat([](auto &f) {
-        f.setFontWeight(QFont::Bold);
-        f.setFontItalic(true);
-        f.setFontStrikeOut(true);
-    }));
+                          f.setFontWeight(QFont::Bold);
+                          f.setFontItalic(true);
+                          f.setFontStrikeOut(true);
+                      }));
 }
 
 void buildListStyles(QTextCursor &cursor)
 {
-    const std::array<QTextListFormat::Style, 8> styles{{
-        QTextListFormat::ListDisc, QTextListFormat::ListCircle, QTextListFormat::ListSquare,
-        QTextListFormat::ListDecimal, QTextListFormat::ListLowerAlpha,
-        QTextListFormat::ListUpperAlpha, QTextListFormat::ListLowerRoman,
+    const std::array<QTextListFormat::Style, 8> styles { {
+        QTextListFormat::ListDisc,
+        QTextListFormat::ListCircle,
+        QTextListFormat::ListSquare,
+        QTextListFormat::ListDecimal,
+        QTextListFormat::ListLowerAlpha,
+        QTextListFormat::ListUpperAlpha,
+        QTextListFormat::ListLowerRoman,
         QTextListFormat::ListUpperRoman,
-    }};
+    } };
     for (size_t i = 0; i < styles.size(); ++i) {
         cursor.insertBlock(QTextBlockFormat());
         cursor.insertText(u"between"_qs);
@@ -473,8 +477,8 @@ void buildListStyles(QTextCursor &cursor)
 void buildFixedTable(QTextCursor &cursor)
 {
     QTextTableFormat format;
-    format.setColumnWidthConstraints({QTextLength(QTextLength::FixedLength, 100),
-                                      QTextLength(QTextLength::FixedLength, 60)});
+    format.setColumnWidthConstraints(
+        { QTextLength(QTextLength::FixedLength, 100), QTextLength(QTextLength::FixedLength, 60) });
     QTextTable *table = cursor.insertTable(2, 2, format);
     for (int cell = 0; cell < 4; ++cell)
         table->cellAt(cell / 2, cell % 2).firstCursorPosition().insertText(u"cell%1"_qs.arg(cell));
@@ -498,12 +502,12 @@ void buildMergedTable(QTextCursor &cursor)
 }
 
 // Documents read back by our own reader, beyond those the peers read.
-constexpr std::array<PeerSample, 4> RoundTripSamples{{
-    {"character formats", buildCharacterFormats, true},
-    {"list styles", buildListStyles, true},
-    {"table with fixed widths", buildFixedTable, true},
-    {"merged cells", buildMergedTable, true},
-}};
+constexpr std::array<PeerSample, 4> RoundTripSamples { {
+    { "character formats", buildCharacterFormats, true },
+    { "list styles", buildListStyles, true },
+    { "table with fixed widths", buildFixedTable, true },
+    { "merged cells", buildMergedTable, true },
+} };
 
 // The sample's text with every paragraph, line and cell break as LF; unlike toPlainText() it
 // keeps no-break spaces, which the peers keep too.
@@ -535,7 +539,7 @@ int saveUntilKilled(const QString &path)
     prctl(PR_SET_DUMPABLE, 0);
     RichTextEditor editor;
     editor.setPlainText(QString(200000, u'k'));
-    const rlimit small{4096, 4096};
+    const rlimit small { 4096, 4096 };
     setrlimit(RLIMIT_FSIZE, &small);
     fputs("saving\n", stdout);
     fflush(stdout);
@@ -552,7 +556,7 @@ public:
     {
         getrlimit(RLIMIT_FSIZE, &m_previous);
         m_previousHandler = signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, m_previous.rlim_max};
+        const rlimit limit { bytes, m_previous.rlim_max };
         setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~FileSizeLimit()
@@ -564,7 +568,7 @@ public:
     FileSizeLimit &operator=(const FileSizeLimit &) = delete;
 
 private:
-    rlimit m_previous{};
+    rlimit m_previous {};
     sighandler_t m_previousHandler = SIG_DFL;
 };
 
@@ -663,236 +667,265 @@ void TestRtfWriter::writesEachConstruct_data()
     const QByteArrayList none;
 
     QTest::addRow("bold") << text(u"b"_qs, [](auto &f) { f.setFontWeight(QFont::Bold); })
-                          << QByteArrayList{"{\\f0\\fs24\\b b}"} << none;
+                          << QByteArrayList { "{\\f0\\fs24\\b b}" } << none;
     QTest::addRow("italic") << text(u"i"_qs, [](auto &f) { f.setFontItalic(true); })
-                            << QByteArrayList{"{\\f0\\fs24\\i i}"} << none;
+                            << QByteArrayList { "{\\f0\\fs24\\i i}" } << none;
     QTest::addRow("underline flag") << text(u"u"_qs, [](auto &f) { f.setFontUnderline(true); })
-                                    << QByteArrayList{"{\\f0\\fs24\\ul u}"} << none;
-    QTest::addRow("dashed underline") << underlined(QTextCharFormat::DashUnderline)
-                                      << QByteArrayList{"\\uldash u}"} << none;
-    QTest::addRow("dotted underline") << underlined(QTextCharFormat::DotLine)
-                                      << QByteArrayList{"\\uld u}"} << none;
-    QTest::addRow("dash-dot underline") << underlined(QTextCharFormat::DashDotLine)
-                                        << QByteArrayList{"\\uldashd u}"} << none;
+                                    << QByteArrayList { "{\\f0\\fs24\\ul u}" } << none;
+    QTest::addRow("dashed underline")
+        << underlined(QTextCharFormat::DashUnderline) << QByteArrayList { "\\uldash u}" } << none;
+    QTest::addRow("dotted underline")
+        << underlined(QTextCharFormat::DotLine) << QByteArrayList { "\\uld u}" } << none;
+    QTest::addRow("dash-dot underline")
+        << underlined(QTextCharFormat::DashDotLine) << QByteArrayList { "\\uldashd u}" } << none;
     QTest::addRow("dash-dot-dot underline") << underlined(QTextCharFormat::DashDotDotLine)
-                                            << QByteArrayList{"\\uldashdd u}"} << none;
-    QTest::addRow("wavy underline") << underlined(QTextCharFormat::WaveUnderline)
-                                    << QByteArrayList{"\\ulwave u}"} << none;
+                                            << QByteArrayList { "\\uldashdd u}" } << none;
+    QTest::addRow("wavy underline")
+        << underlined(QTextCharFormat::WaveUnderline) << QByteArrayList { "\\ulwave u}" } << none;
     QTest::addRow("spell-check underline is not formatting")
-        << underlined(QTextCharFormat::SpellCheckUnderline) << QByteArrayList{"{\\f0\\fs24 u}"}
-        << QByteArrayList{"\\ul"};
+        << underlined(QTextCharFormat::SpellCheckUnderline) << QByteArrayList { "{\\f0\\fs24 u}" }
+        << QByteArrayList { "\\ul" };
     QTest::addRow("strike") << text(u"s"_qs, [](auto &f) { f.setFontStrikeOut(true); })
-                            << QByteArrayList{"{\\f0\\fs24\\strike s}"} << none;
-    QTest::addRow("superscript") << text(u"2"_qs, [](auto &f) {
-        f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
-    }) << QByteArrayList{"{\\f0\\fs24\\super 2}"} << none;
-    QTest::addRow("subscript") << text(u"2"_qs, [](auto &f) {
-        f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
-    }) << QByteArrayList{"{\\f0\\fs24\\sub 2}"} << none;
-    QTest::addRow("font family")
-        << text(u"m"_qs, [](auto &f) { f.setFontFamilies({u"Courier New"_qs}); })
-        << QByteArrayList{"{\\f1\\fnil\\fcharset0 Courier New;}", "{\\f1\\fs24 m}"} << none;
+                            << QByteArrayList { "{\\f0\\fs24\\strike s}" } << none;
+    QTest::addRow("superscript") << text(
+        u"2"_qs, [](auto &f) { f.setVerticalAlignment(QTextCharFormat::AlignSuperScript); })
+                                 << QByteArrayList { "{\\f0\\fs24\\super 2}" } << none;
+    QTest::addRow("subscript") << text(
+        u"2"_qs, [](auto &f) { f.setVerticalAlignment(QTextCharFormat::AlignSubScript); })
+                               << QByteArrayList { "{\\f0\\fs24\\sub 2}" } << none;
+    QTest::addRow("font family") << text(u"m"_qs,
+                                         [](auto &f) { f.setFontFamilies({ u"Courier New"_qs }); })
+                                 << QByteArrayList { "{\\f1\\fnil\\fcharset0 Courier New;}",
+                                                     "{\\f1\\fs24 m}" }
+                                 << none;
     QTest::addRow("font name with braces and semicolon")
-        << text(u"m"_qs, [](auto &f) { f.setFontFamilies({u"Odd {Font}; Name"_qs}); })
-        << QByteArrayList{"{\\f1\\fnil\\fcharset0 Odd \\{Font\\} Name;}"} << none;
+        << text(u"m"_qs, [](auto &f) { f.setFontFamilies({ u"Odd {Font}; Name"_qs }); })
+        << QByteArrayList { "{\\f1\\fnil\\fcharset0 Odd \\{Font\\} Name;}" } << none;
     QTest::addRow("point size") << text(u"z"_qs, [](auto &f) { f.setFontPointSize(15); })
-                                << QByteArrayList{"{\\f0\\fs30 z}"} << none;
+                                << QByteArrayList { "{\\f0\\fs30 z}" } << none;
     QTest::addRow("half-point size") << text(u"z"_qs, [](auto &f) { f.setFontPointSize(10.5); })
-                                     << QByteArrayList{"{\\f0\\fs21 z}"} << none;
+                                     << QByteArrayList { "{\\f0\\fs21 z}" } << none;
     QTest::addRow("pixel size in points")
         << text(u"z"_qs, [](auto &f) { f.setProperty(QTextFormat::FontPixelSize, 20); })
-        << QByteArrayList{"{\\f0\\fs30 z}"} << none;
+        << QByteArrayList { "{\\f0\\fs30 z}" } << none;
     QTest::addRow("size beyond RTF's range is clamped")
         << text(u"z"_qs, [](auto &f) { f.setFontPointSize(5000); })
-        << QByteArrayList{"{\\f0\\fs3276 z}"} << none;
+        << QByteArrayList { "{\\f0\\fs3276 z}" } << none;
     QTest::addRow("foreground colour")
         << text(u"r"_qs, [](auto &f) { f.setForeground(QColor(255, 0, 0)); })
-        << QByteArrayList{"{\\colortbl ;\\red255\\green0\\blue0 ;}", "{\\f0\\fs24\\cf1 r}"}
+        << QByteArrayList { "{\\colortbl ;\\red255\\green0\\blue0 ;}", "{\\f0\\fs24\\cf1 r}" }
         << none;
     QTest::addRow("background colour")
         << text(u"h"_qs, [](auto &f) { f.setBackground(QColor(255, 255, 0)); })
-        << QByteArrayList{"{\\colortbl ;\\red255\\green255\\blue0 ;}",
-                          "{\\f0\\fs24\\highlight1 h}"}
+        << QByteArrayList { "{\\colortbl ;\\red255\\green255\\blue0 ;}",
+                            "{\\f0\\fs24\\highlight1 h}" }
         << none;
-    QTest::addRow("one colour, one table entry") << text(u"c"_qs, [](auto &f) {
-        f.setForeground(QColor(0, 0, 128));
-        f.setBackground(QColor(0, 0, 128));
-    }) << QByteArrayList{"{\\colortbl ;\\red0\\green0\\blue128 ;}", "\\cf1\\highlight1 c}"}
-       << none;
-    QTest::addRow("everything at once") << text(u"all"_qs, [](auto &f) {
-        f.setFontWeight(QFont::Bold);
-        f.setFontItalic(true);
-        f.setFontUnderline(true);
-        f.setFontFamilies({u"Times"_qs});
-        f.setFontPointSize(12);
-        f.setForeground(QColor(0, 128, 0));
-    }) << QByteArrayList{"{\\f1\\fs24\\b\\i\\ul\\cf1 all}"} << none;
+    QTest::addRow("one colour, one table entry")
+        << text(u"c"_qs,
+                [](auto &f) {
+                    f.setForeground(QColor(0, 0, 128));
+                    f.setBackground(QColor(0, 0, 128));
+                })
+        << QByteArrayList { "{\\colortbl ;\\red0\\green0\\blue128 ;}", "\\cf1\\highlight1 c}" }
+        << none;
+    QTest::addRow("everything at once")
+        << text(u"all"_qs,
+                [](auto &f) {
+                    f.setFontWeight(QFont::Bold);
+                    f.setFontItalic(true);
+                    f.setFontUnderline(true);
+                    f.setFontFamilies({ u"Times"_qs });
+                    f.setFontPointSize(12);
+                    f.setForeground(QColor(0, 128, 0));
+                })
+        << QByteArrayList { "{\\f1\\fs24\\b\\i\\ul\\cf1 all}" } << none;
     QTest::addRow("digits after a keyword are delimited")
-        << text(u"2024"_qs, [](auto &) {}) << QByteArrayList{"{\\f0\\fs24 2024}"} << none;
+        << text(u"2024"_qs, [](auto &) {}) << QByteArrayList { "{\\f0\\fs24 2024}" } << none;
     QTest::addRow("centred") << paragraph([](auto &f) { f.setAlignment(Qt::AlignHCenter); })
-                             << QByteArrayList{"\\pard\\qc{"} << none;
+                             << QByteArrayList { "\\pard\\qc{" } << none;
     QTest::addRow("right-aligned") << paragraph([](auto &f) { f.setAlignment(Qt::AlignRight); })
-                                   << QByteArrayList{"\\pard\\qr{"} << none;
+                                   << QByteArrayList { "\\pard\\qr{" } << none;
     QTest::addRow("justified") << paragraph([](auto &f) { f.setAlignment(Qt::AlignJustify); })
-                               << QByteArrayList{"\\pard\\qj{"} << none;
-    QTest::addRow("left is the default") << paragraph([](auto &f) {
-        f.setAlignment(Qt::AlignLeft);
-    }) << QByteArrayList{"\\pard{"} << QByteArrayList{"\\ql"};
+                               << QByteArrayList { "\\pard\\qj{" } << none;
+    QTest::addRow("left is the default")
+        << paragraph([](auto &f) { f.setAlignment(Qt::AlignLeft); }) << QByteArrayList { "\\pard{" }
+        << QByteArrayList { "\\ql" };
     QTest::addRow("indents in twips") << paragraph([](auto &f) {
         f.setLeftMargin(48);
         f.setRightMargin(24);
         f.setTextIndent(-12);
-    }) << QByteArrayList{"\\pard\\fi-180\\li720\\ri360{"} << none;
+    }) << QByteArrayList { "\\pard\\fi-180\\li720\\ri360{" }
+                                      << none;
     QTest::addRow("indent level") << paragraph([](auto &f) { f.setIndent(2); })
-                                  << QByteArrayList{"\\pard\\li1200{"} << none;
+                                  << QByteArrayList { "\\pard\\li1200{" } << none;
     QTest::addRow("space before and after") << paragraph([](auto &f) {
         f.setTopMargin(12);
         f.setBottomMargin(6);
-    }) << QByteArrayList{"\\pard\\sb180\\sa90{"} << none;
-    QTest::addRow("page break before") << paragraph([](auto &f) {
-        f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    }) << QByteArrayList{"\\pard\\pagebb{"} << none;
+    }) << QByteArrayList { "\\pard\\sb180\\sa90{" }
+                                            << none;
+    QTest::addRow("page break before")
+        << paragraph([](auto &f) { f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore); })
+        << QByteArrayList { "\\pard\\pagebb{" } << none;
     QTest::addRow("bullet list")
         << list(QTextListFormat::ListDisc)
-        << QByteArrayList{"{\\f1\\fnil\\fcharset2 Symbol;}",
-                          "\\pard\\fi-360\\li600{\\pntext\\f1\\'b7\\tab}{\\*\\pn\\pnlvlblt\\pnf1"
-                          "\\pnindent0{\\pntxtb\\'b7}}{\\f0\\fs24 one}\\par"}
+        << QByteArrayList { "{\\f1\\fnil\\fcharset2 Symbol;}",
+                            "\\pard\\fi-360\\li600{\\pntext\\f1\\'b7\\tab}{\\*\\pn\\pnlvlblt\\pnf1"
+                            "\\pnindent0{\\pntxtb\\'b7}}{\\f0\\fs24 one}\\par" }
         << none;
     QTest::addRow("circle bullets as Courier New o")
         << list(QTextListFormat::ListCircle)
-        << QByteArrayList{"{\\f1\\fnil\\fcharset0 Courier New;}",
-                          "{\\pntext\\f1\\'6f\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0"
-                          "{\\pntxtb\\'6f}}"}
+        << QByteArrayList { "{\\f1\\fnil\\fcharset0 Courier New;}",
+                            "{\\pntext\\f1\\'6f\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0"
+                            "{\\pntxtb\\'6f}}" }
         << none;
     QTest::addRow("square bullets in Wingdings")
         << list(QTextListFormat::ListSquare)
-        << QByteArrayList{"{\\f1\\fnil\\fcharset2 Wingdings;}",
-                          "{\\pntext\\f1\\'a7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0"
-                          "{\\pntxtb\\'a7}}"}
+        << QByteArrayList { "{\\f1\\fnil\\fcharset2 Wingdings;}",
+                            "{\\pntext\\f1\\'a7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0"
+                            "{\\pntxtb\\'a7}}" }
         << none;
     QTest::addRow("numbered list")
         << list(QTextListFormat::ListDecimal)
-        << QByteArrayList{"{\\pntext\\f0 1.\\tab}{\\*\\pn\\pnlvlbody\\pnf0\\pnindent0\\pnstart1"
-                          "\\pndec{\\pntxta .}}{\\f0\\fs24 one}",
-                          "{\\pntext\\f0 2.\\tab}"}
-        << QByteArrayList{"Symbol"};
-    QTest::addRow("upper roman list") << list(QTextListFormat::ListUpperRoman)
-                                      << QByteArrayList{"{\\pntext\\f0 II.\\tab}", "\\pnucrm{"}
-                                      << none;
+        << QByteArrayList { "{\\pntext\\f0 1.\\tab}{\\*\\pn\\pnlvlbody\\pnf0\\pnindent0\\pnstart1"
+                            "\\pndec{\\pntxta .}}{\\f0\\fs24 one}",
+                            "{\\pntext\\f0 2.\\tab}" }
+        << QByteArrayList { "Symbol" };
+    QTest::addRow("upper roman list")
+        << list(QTextListFormat::ListUpperRoman)
+        << QByteArrayList { "{\\pntext\\f0 II.\\tab}", "\\pnucrm{" } << none;
     QTest::addRow("lettered list with prefix and suffix, indented twice")
-        << list(QTextListFormat::ListLowerAlpha, [](auto &f) {
-               f.setNumberPrefix(u"("_qs);
-               f.setNumberSuffix(u")"_qs);
-               f.setIndent(2);
-           })
-        << QByteArrayList{"\\pard\\fi-360\\li1200{\\pntext\\f0 (b)\\tab}",
-                          "\\pnlcltr{\\pntxtb (}{\\pntxta )}}"}
+        << list(QTextListFormat::ListLowerAlpha,
+                [](auto &f) {
+                    f.setNumberPrefix(u"("_qs);
+                    f.setNumberSuffix(u")"_qs);
+                    f.setIndent(2);
+                })
+        << QByteArrayList { "\\pard\\fi-360\\li1200{\\pntext\\f0 (b)\\tab}",
+                            "\\pnlcltr{\\pntxtb (}{\\pntxta )}}" }
         << none;
-    QTest::addRow("table") << Build([](QTextCursor &cursor) {
-        cursor.insertText(u"before"_qs);
-        QTextTable *table = cursor.insertTable(1, 2, borderless());
-        table->cellAt(0, 0).firstCursorPosition().insertText(u"A"_qs);
-        table->cellAt(0, 1).firstCursorPosition().insertText(u"B"_qs);
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(u"after"_qs);
-    }) << QByteArrayList{"{\\f0\\fs24 before}\\par\\trowd\\trgaph108\\cellx4680\\cellx9360"
-                         "\\pard\\intbl{\\f0\\fs24 A}\\cell\\pard\\intbl{\\f0\\fs24 B}\\cell\\row"
-                         "\\pard{\\f0\\fs24 after}}"}
-       << none;
+    QTest::addRow("table")
+        << Build([](QTextCursor &cursor) {
+               cursor.insertText(u"before"_qs);
+               QTextTable *table = cursor.insertTable(1, 2, borderless());
+               table->cellAt(0, 0).firstCursorPosition().insertText(u"A"_qs);
+               table->cellAt(0, 1).firstCursorPosition().insertText(u"B"_qs);
+               cursor.movePosition(QTextCursor::End);
+               cursor.insertText(u"after"_qs);
+           })
+        << QByteArrayList { "{\\f0\\fs24 before}\\par\\trowd\\trgaph108\\cellx4680\\cellx9360"
+                            "\\pard\\intbl{\\f0\\fs24 A}\\cell\\pard\\intbl{\\f0\\fs24 "
+                            "B}\\cell\\row"
+                            "\\pard{\\f0\\fs24 after}}" }
+        << none;
     QTest::addRow("table first in the document has no paragraph before it")
         << Build([](QTextCursor &cursor) { cursor.insertTable(1, 1, borderless()); })
-        << QByteArrayList{"Quillmere;}\\trowd"} << QByteArrayList{"\\par\\", "\\par}"};
+        << QByteArrayList { "Quillmere;}\\trowd" } << QByteArrayList { "\\par\\", "\\par}" };
     QTest::addRow("fixed column widths") << Build([](QTextCursor &cursor) {
         QTextTableFormat format = borderless();
-        format.setColumnWidthConstraints({QTextLength(QTextLength::FixedLength, 100),
-                                          QTextLength(QTextLength::PercentageLength, 25),
-                                          QTextLength(QTextLength::VariableLength, 0)});
+        format.setColumnWidthConstraints({ QTextLength(QTextLength::FixedLength, 100),
+                                           QTextLength(QTextLength::PercentageLength, 25),
+                                           QTextLength(QTextLength::VariableLength, 0) });
         cursor.insertTable(1, 3, format);
-    }) << QByteArrayList{"\\cellx1500\\cellx3840\\cellx9360"} << none;
-    QTest::addRow("cell with two paragraphs") << Build([](QTextCursor &cursor) {
-        QTextTable *table = cursor.insertTable(1, 1, borderless());
-        QTextCursor cell = table->cellAt(0, 0).firstCursorPosition();
-        cell.insertText(u"x"_qs);
-        cell.insertBlock();
-        cell.insertText(u"y"_qs);
-    }) << QByteArrayList{"\\pard\\intbl{\\f0\\fs24 x}\\par\\pard\\intbl{\\f0\\fs24 y}\\cell\\row"}
-       << none;
-    QTest::addRow("merged cells") << Build([](QTextCursor &cursor) {
-        QTextTable *table = cursor.insertTable(2, 2, borderless());
-        table->mergeCells(0, 0, 2, 2);
-        table->cellAt(0, 0).firstCursorPosition().insertText(u"big"_qs);
-    }) << QByteArrayList{"\\trowd\\trgaph108\\clmgf\\clvmgf\\cellx4680\\clmrg\\clvmgf\\cellx9360"
-                         "\\pard\\intbl{\\f0\\fs24 big}\\cell\\pard\\intbl\\cell\\row",
-                         "\\trowd\\trgaph108\\clmgf\\clvmrg\\cellx4680\\clmrg\\clvmrg\\cellx9360"}
-       << none;
-    QTest::addRow("table borders and shading") << Build([](QTextCursor &cursor) {
-        QTextTableFormat format;
-        format.setBorder(1);
-        format.setAlignment(Qt::AlignHCenter);
-        QTextTable *table = cursor.insertTable(1, 1, format);
-        QTextTableCellFormat shaded;
-        shaded.setBackground(QColor(200, 200, 200));
-        table->cellAt(0, 0).setFormat(shaded);
-    }) << QByteArrayList{"\\trowd\\trgaph108\\trqc\\clbrdrt\\brdrs\\brdrw15\\clbrdrl\\brdrs"
-                         "\\brdrw15\\clbrdrb\\brdrs\\brdrw15\\clbrdrr\\brdrs\\brdrw15\\clcbpat1"
-                         "\\cellx9360"}
-       << none;
-    QTest::addRow("nested table flattened into its cell") << Build([](QTextCursor &cursor) {
-        QTextTable *outer = cursor.insertTable(1, 1, borderless());
-        QTextCursor cell = outer->cellAt(0, 0).firstCursorPosition();
-        cell.insertText(u"out"_qs);
-        QTextTable *inner = cell.insertTable(1, 2);
-        inner->cellAt(0, 0).firstCursorPosition().insertText(u"in1"_qs);
-        inner->cellAt(0, 1).firstCursorPosition().insertText(u"in2"_qs);
-    }) << QByteArrayList{"\\pard\\intbl{\\f0\\fs24 in1}\\par\\pard\\intbl{\\f0\\fs24 in2}"}
-       << QByteArrayList{"\\itap", "\\nestcell"};
-    QTest::addRow("hyperlink") << Build([](QTextCursor &cursor) {
-        cursor.insertText(u"go"_qs, charFormat([](auto &f) {
-            f.setAnchor(true);
-            f.setAnchorHref(u"http://example.org/a"_qs);
-        }));
-    }) << QByteArrayList{"{\\field{\\*\\fldinst{HYPERLINK \"http://example.org/a\"}}{\\fldrslt"
-                         "{\\f0\\fs24 go}}}"}
-       << none;
+    }) << QByteArrayList { "\\cellx1500\\cellx3840\\cellx9360" }
+                                         << none;
+    QTest::addRow("cell with two paragraphs")
+        << Build([](QTextCursor &cursor) {
+               QTextTable *table = cursor.insertTable(1, 1, borderless());
+               QTextCursor cell = table->cellAt(0, 0).firstCursorPosition();
+               cell.insertText(u"x"_qs);
+               cell.insertBlock();
+               cell.insertText(u"y"_qs);
+           })
+        << QByteArrayList { "\\pard\\intbl{\\f0\\fs24 x}\\par\\pard\\intbl{\\f0\\fs24 "
+                            "y}\\cell\\row" }
+        << none;
+    QTest::addRow("merged cells")
+        << Build([](QTextCursor &cursor) {
+               QTextTable *table = cursor.insertTable(2, 2, borderless());
+               table->mergeCells(0, 0, 2, 2);
+               table->cellAt(0, 0).firstCursorPosition().insertText(u"big"_qs);
+           })
+        << QByteArrayList { "\\trowd\\trgaph108\\clmgf\\clvmgf\\cellx4680\\clmrg\\clvmgf\\cellx9360"
+                            "\\pard\\intbl{\\f0\\fs24 big}\\cell\\pard\\intbl\\cell\\row",
+                            "\\trowd\\trgaph108\\clmgf\\clvmrg\\cellx4680\\clmrg\\clvmrg\\cellx936"
+                            "0" }
+        << none;
+    QTest::addRow("table borders and shading")
+        << Build([](QTextCursor &cursor) {
+               QTextTableFormat format;
+               format.setBorder(1);
+               format.setAlignment(Qt::AlignHCenter);
+               QTextTable *table = cursor.insertTable(1, 1, format);
+               QTextTableCellFormat shaded;
+               shaded.setBackground(QColor(200, 200, 200));
+               table->cellAt(0, 0).setFormat(shaded);
+           })
+        << QByteArrayList { "\\trowd\\trgaph108\\trqc\\clbrdrt\\brdrs\\brdrw15\\clbrdrl\\brdrs"
+                            "\\brdrw15\\clbrdrb\\brdrs\\brdrw15\\clbrdrr\\brdrs\\brdrw15\\clcbpat1"
+                            "\\cellx9360" }
+        << none;
+    QTest::addRow("nested table flattened into its cell")
+        << Build([](QTextCursor &cursor) {
+               QTextTable *outer = cursor.insertTable(1, 1, borderless());
+               QTextCursor cell = outer->cellAt(0, 0).firstCursorPosition();
+               cell.insertText(u"out"_qs);
+               QTextTable *inner = cell.insertTable(1, 2);
+               inner->cellAt(0, 0).firstCursorPosition().insertText(u"in1"_qs);
+               inner->cellAt(0, 1).firstCursorPosition().insertText(u"in2"_qs);
+           })
+        << QByteArrayList { "\\pard\\intbl{\\f0\\fs24 in1}\\par\\pard\\intbl{\\f0\\fs24 in2}" }
+        << QByteArrayList { "\\itap", "\\nestcell" };
+    QTest::addRow("hyperlink")
+        << Build([](QTextCursor &cursor) {
+               cursor.insertText(u"go"_qs, charFormat([](auto &f) {
+                                     f.setAnchor(true);
+                                     f.setAnchorHref(u"http://example.org/a"_qs);
+                                 }));
+           })
+        << QByteArrayList { "{\\field{\\*\\fldinst{HYPERLINK \"http://example.org/a\"}}{\\fldrslt"
+                            "{\\f0\\fs24 go}}}" }
+        << none;
     QTest::addRow("hyperlink over two runs is one field") << Build([](QTextCursor &cursor) {
-        for (const bool bold : {false, true}) {
+        for (const bool bold : { false, true }) {
             cursor.insertText(u"x"_qs, charFormat([=](auto &f) {
-                f.setAnchor(true);
-                f.setAnchorHref(u"http://example.org/"_qs);
-                f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
-            }));
+                                  f.setAnchor(true);
+                                  f.setAnchorHref(u"http://example.org/"_qs);
+                                  f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+                              }));
         }
-    }) << QByteArrayList{"{\\fldrslt{\\f0\\fs24 x}{\\f0\\fs24\\b x}}}"} << none;
+    }) << QByteArrayList { "{\\fldrslt{\\f0\\fs24 x}{\\f0\\fs24\\b x}}}" }
+                                                          << none;
     QTest::addRow("quote and backslash in a link") << Build([](QTextCursor &cursor) {
         cursor.insertText(u"q"_qs, charFormat([](auto &f) {
-            f.setAnchor(true);
-            f.setAnchorHref(u"http://e.org/\"a\"\\b"_qs);
-        }));
-    }) << QByteArrayList{"HYPERLINK \"http://e.org/%22a%22%5Cb\""} << none;
-    QTest::addRow("line break") << Build([](QTextCursor &cursor) {
-        cursor.insertText(u"one\u2028two"_qs);
-    }) << QByteArrayList{"{\\f0\\fs24 one\\line two}"} << none;
+                              f.setAnchor(true);
+                              f.setAnchorHref(u"http://e.org/\"a\"\\b"_qs);
+                          }));
+    }) << QByteArrayList { "HYPERLINK \"http://e.org/%22a%22%5Cb\"" }
+                                                   << none;
+    QTest::addRow("line break") << Build(
+        [](QTextCursor &cursor) { cursor.insertText(u"one\u2028two"_qs); })
+                                << QByteArrayList { "{\\f0\\fs24 one\\line two}" } << none;
     QTest::addRow("tab") << Build([](QTextCursor &cursor) { cursor.insertText(u"a\tb"_qs); })
-                         << QByteArrayList{"{\\f0\\fs24 a\\tab b}"} << none;
+                         << QByteArrayList { "{\\f0\\fs24 a\\tab b}" } << none;
     QTest::addRow("no-break space, soft hyphen, no-break hyphen")
         << Build([](QTextCursor &cursor) { cursor.insertText(u"a\u00A0b\u00ADc\u2011d"_qs); })
-        << QByteArrayList{"{\\f0\\fs24 a\\~b\\-c\\_d}"} << none;
-    QTest::addRow("braces and backslash") << Build([](QTextCursor &cursor) {
-        cursor.insertText(u"{x}\\"_qs);
-    }) << QByteArrayList{"{\\f0\\fs24\\{x\\}\\\\}"} << none;
-    QTest::addRow("Windows-1252 characters as hex") << Build([](QTextCursor &cursor) {
-        cursor.insertText(u"café € “q” —"_qs);
-    }) << QByteArrayList{"caf\\'e9 \\'80 \\'93q\\'94 \\'97}"} << none;
-    QTest::addRow("other characters as signed \\u") << Build([](QTextCursor &cursor) {
-        cursor.insertText(u"\u03A9\uFFFF\u8000"_qs);
-    }) << QByteArrayList{"\\u937 ?\\u-1 ?\\u-32768 ?"} << none;
-    QTest::addRow("beyond the BMP as a surrogate pair") << Build([](QTextCursor &cursor) {
-        cursor.insertText(u"😊"_qs);
-    }) << QByteArrayList{"\\u-10179 ?\\u-8694 ?"} << none;
+        << QByteArrayList { "{\\f0\\fs24 a\\~b\\-c\\_d}" } << none;
+    QTest::addRow("braces and backslash")
+        << Build([](QTextCursor &cursor) { cursor.insertText(u"{x}\\"_qs); })
+        << QByteArrayList { "{\\f0\\fs24\\{x\\}\\\\}" } << none;
+    QTest::addRow("Windows-1252 characters as hex")
+        << Build([](QTextCursor &cursor) { cursor.insertText(u"café € “q” —"_qs); })
+        << QByteArrayList { "caf\\'e9 \\'80 \\'93q\\'94 \\'97}" } << none;
+    QTest::addRow("other characters as signed \\u")
+        << Build([](QTextCursor &cursor) { cursor.insertText(u"\u03A9\uFFFF\u8000"_qs); })
+        << QByteArrayList { "\\u937 ?\\u-1 ?\\u-32768 ?" } << none;
+    QTest::addRow("beyond the BMP as a surrogate pair")
+        << Build([](QTextCursor &cursor) { cursor.insertText(u"😊"_qs); })
+        << QByteArrayList { "\\u-10179 ?\\u-8694 ?" } << none;
     QTest::addRow("image") << Build([](QTextCursor &cursor) {
         insertImage(cursor, smallImage(), 40);
-    }) << QByteArrayList{"{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450 89504e47"}
-       << none;
+    }) << QByteArrayList { "{\\pict\\pngblip\\picw4\\pich3\\picwgoal600\\pichgoal450 89504e47" }
+                           << none;
 }
 
 void TestRtfWriter::writesEachConstruct()
@@ -904,8 +937,8 @@ void TestRtfWriter::writesEachConstruct()
     const QByteArray rtf = unwrapped(writeBuilt(build));
     for (const QByteArray &piece : expected) {
         if (!rtf.contains(piece))
-            QFAIL(qPrintable(u"missing %1 in %2"_qs.arg(QString::fromLatin1(piece),
-                                                        QString::fromLatin1(rtf))));
+            QFAIL(qPrintable(
+                u"missing %1 in %2"_qs.arg(QString::fromLatin1(piece), QString::fromLatin1(rtf))));
     }
     for (const QByteArray &piece : absent) {
         if (rtf.contains(piece))
@@ -927,7 +960,7 @@ void TestRtfWriter::escapesEveryCharacterAsSevenBitAscii()
         if ((unit >= 0xD800 && unit <= 0xDFFF) || unit == 0x2029 || unit == 0xFDD0
             || unit == 0xFDD1)
             continue;
-        const QChar character{char16_t(unit)};
+        const QChar character { char16_t(unit) };
         text += character;
         text += u'|';
         const QByteArray encoded = windows1252.encode(QStringView(&character, 1));
@@ -977,11 +1010,11 @@ void TestRtfWriter::everyFontAndColourUsedIsDeclared()
     QTextDocument document;
     prepare(document);
     QTextCursor cursor(&document);
-    const QStringList families{u"Arial"_qs, u"Times"_qs, u"Courier"_qs, u"Noto Sans"_qs};
+    const QStringList families { u"Arial"_qs, u"Times"_qs, u"Courier"_qs, u"Noto Sans"_qs };
     QSet<QRgb> colours;
     for (int i = 0; i < 200; ++i) {
         QTextCharFormat format;
-        format.setFontFamilies({families.at(i % families.size())});
+        format.setFontFamilies({ families.at(i % families.size()) });
         format.setForeground(QColor::fromHsv(i * 7 % 360, 255, 255));
         colours.insert(format.foreground().color().rgb());
         if (i % 3 == 0) {
@@ -1032,16 +1065,17 @@ void TestRtfWriter::linesStayShortAndEndInCrLf()
     for (int i = 0; i < 300; ++i) {
         QTextCharFormat format;
         format.setFontWeight(i % 2 ? QFont::Bold : QFont::Normal);
-        format.setFontFamilies({u"Family number %1"_qs.arg(i % 7)});
+        format.setFontFamilies({ u"Family number %1"_qs.arg(i % 7) });
         format.setForeground(QColor::fromRgb(quint32(i * 7919)));
         format.setUnderlineStyle(QTextCharFormat::DashDotDotLine);
         cursor.insertText(u"word "_qs.repeated(i % 13) + u"Ωé😊"_qs, format);
     }
     cursor.insertText(u"x"_qs.repeated(1000) + u"\\{}"_qs.repeated(200) + u"Ж"_qs.repeated(200));
     cursor.insertText(u"link"_qs, charFormat([](auto &f) {
-        f.setAnchor(true);
-        f.setAnchorHref(u"https://example.org/"_qs + u"long-path/"_qs.repeated(30));
-    }));
+                          f.setAnchor(true);
+                          f.setAnchorHref(u"https://example.org/"_qs
+                                          + u"long-path/"_qs.repeated(30));
+                      }));
     QImage wide(300, 200, QImage::Format_ARGB32);
     wide.fill(Qt::transparent);
     for (int x = 0; x < 300; ++x)
@@ -1076,8 +1110,7 @@ void TestRtfWriter::picturesDecodeToTheImage_data()
     QTest::addRow("QImage at natural size") << QVariant(image) << 0.0 << QSize(60, 45);
     QTest::addRow("QImage scaled by width") << QVariant(image) << 8.0 << QSize(120, 90);
     QTest::addRow("QPixmap") << QVariant(QPixmap::fromImage(image)) << 0.0 << QSize(60, 45);
-    QTest::addRow("encoded bytes of another format")
-        << QVariant(bmp) << 0.0 << QSize(60, 45);
+    QTest::addRow("encoded bytes of another format") << QVariant(bmp) << 0.0 << QSize(60, 45);
 }
 
 void TestRtfWriter::picturesDecodeToTheImage()
@@ -1100,8 +1133,8 @@ void TestRtfWriter::picturesDecodeToTheImage()
         const QRegularExpressionMatch match = matches.next();
         QCOMPARE(QSize(match.captured(1).toInt(), match.captured(2).toInt()), QSize(4, 3));
         QCOMPARE(QSize(match.captured(3).toInt(), match.captured(4).toInt()), shownTwips);
-        const QImage decoded = QImage::fromData(QByteArray::fromHex(match.captured(5).toLatin1()),
-                                                "PNG");
+        const QImage decoded
+            = QImage::fromData(QByteArray::fromHex(match.captured(5).toLatin1()), "PNG");
         QCOMPARE(decoded.convertToFormat(QImage::Format_RGB32), smallImage());
         ++count;
     }
@@ -1134,7 +1167,7 @@ void TestRtfWriter::saveWritesTheDocument()
     const FileResult result = editor.SaveFile(path);
     QVERIFY2(result.ok, qPrintable(result.reason));
     QCOMPARE(readAll(path), writeRtf(*editor.document()));
-    QCOMPARE(entriesOf(folder.path()), QStringList{u"saved.rtf"_qs});
+    QCOMPARE(entriesOf(folder.path()), QStringList { u"saved.rtf"_qs });
 }
 
 void TestRtfWriter::failedSaveKeepsOldFile_data()
@@ -1167,13 +1200,13 @@ void TestRtfWriter::failedSaveKeepsOldFile()
 
     RichTextEditor editor;
     editor.setPlainText(u"replacement"_qs);
-    const FileResult result =
-        editor.SaveFile(target.isEmpty() ? target : QDir(folder.path()).filePath(target));
+    const FileResult result
+        = editor.SaveFile(target.isEmpty() ? target : QDir(folder.path()).filePath(target));
     QVERIFY(!result.ok);
     QVERIFY(!result.reason.isEmpty());
     QCOMPARE(readAll(keptPath), before);
     QCOMPARE(entriesOf(folder.path()), entries);
-    QCOMPARE(entriesOf(folder.filePath(u"folder"_qs)), QStringList{u"inside.rtf"_qs});
+    QCOMPARE(entriesOf(folder.filePath(u"folder"_qs)), QStringList { u"inside.rtf"_qs });
 }
 
 void TestRtfWriter::readOnlyFolderKeepsOldFile()
@@ -1191,7 +1224,7 @@ void TestRtfWriter::readOnlyFolderKeepsOldFile()
     QVERIFY(!result.ok);
     QVERIFY(result.reason.contains(path));
     QCOMPARE(readAll(path), QByteArray("{\\rtf1 old}"));
-    QCOMPARE(entriesOf(folder.path()), QStringList{u"old.rtf"_qs});
+    QCOMPARE(entriesOf(folder.path()), QStringList { u"old.rtf"_qs });
 }
 
 void TestRtfWriter::fullDiskKeepsOldFile_data()
@@ -1217,13 +1250,13 @@ void TestRtfWriter::fullDiskKeepsOldFile()
 
     FileResult result;
     {
-        const FileSizeLimit sizeLimit{rlim_t(limit)};
+        const FileSizeLimit sizeLimit { rlim_t(limit) };
         result = editor.SaveFile(path);
     }
     QVERIFY(!result.ok);
     QVERIFY(result.reason.contains(path));
     QCOMPARE(readAll(path), QByteArray("{\\rtf1 old}"));
-    QCOMPARE(entriesOf(folder.path()), QStringList{u"old.rtf"_qs});
+    QCOMPARE(entriesOf(folder.path()), QStringList { u"old.rtf"_qs });
 }
 
 void TestRtfWriter::killedSaveKeepsOldFile()
@@ -1283,7 +1316,7 @@ void TestRtfWriter::saveThroughSymlinkKeepsTheLink()
     QVERIFY(editor.SaveFile(link).ok);
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readAll(target), writeRtf(*editor.document()));
-    QCOMPARE(entriesOf(folder.path()), (QStringList{u"link.rtf"_qs, u"real.rtf"_qs}));
+    QCOMPARE(entriesOf(folder.path()), (QStringList { u"link.rtf"_qs, u"real.rtf"_qs }));
 }
 
 void TestRtfWriter::readingWhatWeWroteGivesTheDocument_data()
@@ -1413,8 +1446,9 @@ void TestRtfWriter::pandocReadsOurText()
     PeerSamples[size_t(sample)].build(cursor);
     QProcess process;
     // Without these extensions pandoc writes text, not its marks for formatting.
-    process.start(pandoc, {u"-f"_qs, u"rtf"_qs, u"-t"_qs, u"plain-strikeout-superscript-subscript"_qs,
-                           u"--wrap=none"_qs});
+    process.start(pandoc,
+                  { u"-f"_qs, u"rtf"_qs, u"-t"_qs, u"plain-strikeout-superscript-subscript"_qs,
+                    u"--wrap=none"_qs });
     QVERIFY(process.waitForStarted());
     process.write(writeRtf(document));
     process.closeWriteChannel();
@@ -1428,8 +1462,7 @@ void TestRtfWriter::pandocReadsOurText()
         if (character.category() == QChar::Number_Other && character.digitValue() >= 0)
             character = QChar(u'0' + character.digitValue());
     }
-    QCOMPARE(wordsOf(text),
-             wordsOf(plainTextOf(PeerSamples[size_t(sample)])));
+    QCOMPARE(wordsOf(text), wordsOf(plainTextOf(PeerSamples[size_t(sample)])));
 }
 
 int main(int argc, char **argv)

@@ -113,7 +113,7 @@ void TestStatusBar::panelsLayOutByTheTable()
     QFETCH(double, firstWidth);
     const auto rects = LayoutStatusPanels(QSizeF(barWidth, 375));
 
-    const std::array<double, 5> widths{firstWidth, 700, 500, 1440, 1440};
+    const std::array<double, 5> widths { firstWidth, 700, 500, 1440, 1440 };
     double left = 30;
     for (size_t i = 0; i < rects.size(); ++i) {
         QCOMPARE(rects.at(i).left(), left);
@@ -198,7 +198,7 @@ void TestStatusBar::panelWidthsFollowTheWindow()
     const double tolerance = pixelTolerance(window);
     QVERIFY(qAbs(pixelsToTwips(bar->height(), window.logicalDpiY()) - 375) <= tolerance);
     const double first = std::max(1440.0, widthInTwips(*bar) - 4425);
-    const std::array<double, 5> widths{first, 700, 500, 1440, 1440};
+    const std::array<double, 5> widths { first, 700, 500, 1440, 1440 };
     for (qsizetype i = 0; i < 5; ++i) {
         const double width = widthInTwips(*bar->panel(i));
         QVERIFY2(qAbs(width - widths.at(size_t(i))) <= tolerance,
@@ -228,7 +228,7 @@ void TestStatusBar::indicatorsFollowKeyState()
     QVERIFY(!bar.panel(1)->isEnabled());
     QVERIFY(!bar.panel(2)->isEnabled());
 
-    *state = {capsLock, insert};
+    *state = { capsLock, insert };
     QTRY_COMPARE(bar.panel(1)->isEnabled(), capsLock);
     QTRY_COMPARE(bar.panel(2)->isEnabled(), insert);
     *state = {};
@@ -317,10 +317,10 @@ void TestStatusBar::timeAndDateUseShortFormats_data()
     QTest::addColumn<QString>("time");
     QTest::addColumn<QString>("date");
 
-    QTest::addRow("American English") << QLocale(QLocale::English, QLocale::UnitedStates)
-                                      << u"9:03 PM"_qs << u"7/26/00"_qs;
-    QTest::addRow("British English") << QLocale(QLocale::English, QLocale::UnitedKingdom)
-                                     << u"21:03"_qs << u"26/07/2000"_qs;
+    QTest::addRow("American English")
+        << QLocale(QLocale::English, QLocale::UnitedStates) << u"9:03 PM"_qs << u"7/26/00"_qs;
+    QTest::addRow("British English")
+        << QLocale(QLocale::English, QLocale::UnitedKingdom) << u"21:03"_qs << u"26/07/2000"_qs;
     QTest::addRow("German") << QLocale(QLocale::German, QLocale::Germany) << u"21:03"_qs
                             << u"26.07.00"_qs;
 }

@@ -105,7 +105,7 @@ const CaseTables &caseTables()
 
 constexpr std::array<char16_t, 128> asciiPunctuationTable()
 {
-    std::array<char16_t, 128> table{};
+    std::array<char16_t, 128> table {};
     for (char16_t unit = 0; unit < 128; ++unit)
         table[unit] = unit;
     for (const auto &row : PunctuationMap)
@@ -144,10 +144,10 @@ using ScalarUnits = std::array<ScalarUnit, 0x81>;
 
 constexpr ScalarUnits scalarUnits(bool replacePunctuation)
 {
-    ScalarUnits table{};
+    ScalarUnits table {};
     for (char16_t unit = 0; unit < 0x80; ++unit) {
         const char16_t replaced = replacePunctuation ? mappedAscii[unit] : unit;
-        table[unit] = {char16_t(unit ^ replaced), isWordSeparator(replaced)};
+        table[unit] = { char16_t(unit ^ replaced), isWordSeparator(replaced) };
     }
     return table;
 }
@@ -175,18 +175,20 @@ bool transformScalar(const char16_t *source, char16_t *target, qsizetype count, 
 class NibbleClassBuilder
 {
 public:
-    constexpr explicit NibbleClassBuilder(CaseRule &rule) : m_rule(rule) { }
-
-    template<typename Predicate>
-    constexpr unsigned char addClass(Predicate inClass)
+    constexpr explicit NibbleClassBuilder(CaseRule &rule)
+        : m_rule(rule)
     {
-        std::uint16_t lowSets[8]{};
+    }
+
+    template<typename Predicate> constexpr unsigned char addClass(Predicate inClass)
+    {
+        std::uint16_t lowSets[8] {};
         for (char16_t unit = 0; unit < 0x80; ++unit) {
             if (inClass(unit))
                 lowSets[unit >> 4] |= std::uint16_t(1u << (unit & 15));
         }
         unsigned char classBits = 0;
-        bool done[8]{};
+        bool done[8] {};
         for (int high = 0; high < 8; ++high) {
             if (lowSets[high] == 0 || done[high])
                 continue;
@@ -222,7 +224,7 @@ constexpr bool isAsciiLetter(char16_t unit)
 // are added at run time.
 constexpr CaseRule asciiCaseRule(bool replacePunctuation)
 {
-    CaseRule rule{};
+    CaseRule rule {};
     rule.replacesPunctuation = replacePunctuation;
     const auto replaced = [replacePunctuation](char16_t unit) {
         return replacePunctuation && unit < 0x80 ? mappedAscii[unit] : unit;
@@ -254,8 +256,8 @@ constexpr bool nibbleClassesAreExact(const CaseRule &rule)
         const unsigned high = std::min(unit >> 4, 8u);
         const unsigned classes = rule.lowNibble[unit & 15] & rule.highNibble[high];
         const auto unit16 = char16_t(unit);
-        const bool replaced = rule.replacesPunctuation && unit < 0x80
-            && mappedAscii[unit] != unit16;
+        const bool replaced
+            = rule.replacesPunctuation && unit < 0x80 && mappedAscii[unit] != unit16;
         const char16_t afterwards = replaced ? mappedAscii[unit] : unit16;
         if (bool(classes & rule.replacedClasses) != replaced
             || (replaced && rule.replacementByHighNibble[high] != afterwards)
@@ -278,14 +280,14 @@ CaseRule withTables(CaseRule rule)
 
 const CaseRule &caseRule(bool replacePunctuation)
 {
-    static const CaseRule rules[2] = {withTables(asciiCaseRule(false)),
-                                      withTables(asciiCaseRule(true))};
+    static const CaseRule rules[2]
+        = { withTables(asciiCaseRule(false)), withTables(asciiCaseRule(true)) };
     return rules[replacePunctuation];
 }
 
-using BlockKernel = std::ptrdiff_t (*)(const char16_t *source, char16_t *target,
-                                       std::ptrdiff_t count, bool &atWordStart,
-                                       const CaseRule &rule);
+using BlockKernel
+    = std::ptrdiff_t (*)(const char16_t *source, char16_t *target, std::ptrdiff_t count,
+                         bool &atWordStart, const CaseRule &rule);
 
 BlockKernel blockKernel(Internal::InstructionSet set)
 {
@@ -317,8 +319,8 @@ QString transformCase(QString text, bool replacePunctuation, BlockKernel kernel)
     // A shared string is read from its old buffer and written to a fresh one: one pass, no copy.
     const bool inPlace = text.isDetached();
     QString result = inPlace ? std::move(text) : QString(count, Qt::Uninitialized);
-    const auto *source = reinterpret_cast<const char16_t *>(inPlace ? result.constData()
-                                                                    : text.constData());
+    const auto *source
+        = reinterpret_cast<const char16_t *>(inPlace ? result.constData() : text.constData());
     auto *target = reinterpret_cast<char16_t *>(result.data());
     bool atWordStart = true;
     const qsizetype done
@@ -354,8 +356,8 @@ QString ReplacePunctuation(QString text, PunctuationReplacement row)
     const qsizetype count = text.size();
     const bool inPlace = text.isDetached();
     QString result = inPlace ? std::move(text) : QString(count, Qt::Uninitialized);
-    const auto *source = reinterpret_cast<const char16_t *>(inPlace ? result.constData()
-                                                                    : text.constData());
+    const auto *source
+        = reinterpret_cast<const char16_t *>(inPlace ? result.constData() : text.constData());
     auto *target = reinterpret_cast<char16_t *>(result.data());
     if (!inPlace)
         std::copy(source, source + first, target);
@@ -386,7 +388,7 @@ bool isSupported(InstructionSet set)
 InstructionSet preferredInstructionSet()
 {
     for (const InstructionSet set :
-         {InstructionSet::Avx512, InstructionSet::Avx2, InstructionSet::Sse2}) {
+         { InstructionSet::Avx512, InstructionSet::Avx2, InstructionSet::Sse2 }) {
         if (isSupported(set))
             return set;
     }

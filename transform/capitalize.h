@@ -15,15 +15,15 @@ struct PunctuationReplacement
 };
 
 // The punctuation rewritten before the case step, applied row by row in this order.
-inline constexpr std::array<PunctuationReplacement, 7> PunctuationMap{{
-    {u'"', u' '},
-    {u'+', u' '},
-    {u',', u' '},
-    {u'(', u' '},
-    {u')', u' '},
-    {u';', u'-'},
-    {u'_', u'-'},
-}};
+inline constexpr std::array<PunctuationReplacement, 7> PunctuationMap { {
+    { u'"', u' ' },
+    { u'+', u' ' },
+    { u',', u' ' },
+    { u'(', u' ' },
+    { u')', u' ' },
+    { u';', u'-' },
+    { u'_', u'-' },
+} };
 
 // True for the seven units that end a word: NUL, tab, LF, VT, FF, CR and space.
 constexpr bool isWordSeparator(char16_t unit)
@@ -54,8 +54,7 @@ namespace Quillmere {
 // Rewrites a whole document by the rule as eight read-modify-write cycles of its plain text:
 // one per PunctuationMap row, in order, then ProperCase. `Document` offers documentText(),
 // setDocumentText() and a WriteBatch, which lets it replace its content once for all eight.
-template<typename Document>
-void ApplyCapitalizeWords(Document &document)
+template<typename Document> void ApplyCapitalizeWords(Document &document)
 {
     const typename Document::WriteBatch batch(document);
     for (const PunctuationReplacement &row : PunctuationMap)

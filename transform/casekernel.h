@@ -43,7 +43,7 @@ struct CaseRule
     unsigned char replacementByHighNibble[16];
     unsigned char replacedClasses;
     unsigned char separatorClasses; // separators after the punctuation is replaced
-    unsigned char letterClasses;    // a-z and A-Z, whose case is bit 0x20
+    unsigned char letterClasses; // a-z and A-Z, whose case is bit 0x20
 
     // False for the case step alone: no punctuation is replaced and no class bit says so.
     bool replacesPunctuation;

@@ -55,8 +55,7 @@ struct Avx2
         return _mm256_cmpgt_epi16(_mm256_and_si256(classes, bits), _mm256_setzero_si256());
     }
 
-    template<bool ReplacePunctuation>
-    Block classify(__m256i units) const
+    template<bool ReplacePunctuation> Block classify(__m256i units) const
     {
         const __m256i low = _mm256_and_si256(units, _mm256_set1_epi16(0x0F));
         // Every unit from 0x80 on takes row 8 of the high-nibble table, which is empty.
@@ -67,7 +66,7 @@ struct Avx2
         if constexpr (ReplacePunctuation)
             replaced = _mm256_blendv_epi8(units, _mm256_shuffle_epi8(m_replacement, high),
                                           inClasses(classes, m_replacedClasses));
-        return {replaced, classes, inClasses(classes, m_separatorClasses)};
+        return { replaced, classes, inClasses(classes, m_separatorClasses) };
     }
 
     static __m256i carryIn(bool atWordStart)

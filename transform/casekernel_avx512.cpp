@@ -54,8 +54,7 @@ struct Avx512
 
     static void store(char16_t *units, __m512i vector) { _mm512_storeu_si512(units, vector); }
 
-    template<bool ReplacePunctuation>
-    Block classify(__m512i units) const
+    template<bool ReplacePunctuation> Block classify(__m512i units) const
     {
         const __m512i low = _mm512_and_si512(units, _mm512_set1_epi16(0x0F));
         // Every unit from 0x80 on takes row 8 of the high-nibble table, which is empty.
@@ -64,10 +63,10 @@ struct Avx512
                                                  _mm512_shuffle_epi8(m_highNibble, high));
         __m512i replaced = units;
         if constexpr (ReplacePunctuation)
-            replaced = _mm512_mask_mov_epi16(units,
-                                             _mm512_test_epi16_mask(classes, m_replacedClasses),
-                                             _mm512_shuffle_epi8(m_replacement, high));
-        return {replaced, classes, _mm512_test_epi16_mask(classes, m_separatorClasses)};
+            replaced
+                = _mm512_mask_mov_epi16(units, _mm512_test_epi16_mask(classes, m_replacedClasses),
+                                        _mm512_shuffle_epi8(m_replacement, high));
+        return { replaced, classes, _mm512_test_epi16_mask(classes, m_separatorClasses) };
     }
 
     static __mmask32 carryIn(bool atWordStart) { return atWordStart ? 1u << 31 : 0; }
@@ -135,7 +134,7 @@ struct Avx512
     static RowTable loadRows(const char16_t (&table)[CaseRows::Count])
     {
         static_assert(CaseRows::Count == 64);
-        return {_mm512_loadu_si512(table), _mm512_loadu_si512(table + 32)};
+        return { _mm512_loadu_si512(table), _mm512_loadu_si512(table + 32) };
     }
 
     static __m512i lookUp(const RowTable &table, __m512i rows)
@@ -160,8 +159,7 @@ struct Avx512
 } // namespace
 
 std::ptrdiff_t capitalizeBlocksAvx512(const char16_t *source, char16_t *target,
-                                      std::ptrdiff_t count, bool &atWordStart,
-                                      const CaseRule &rule)
+                                      std::ptrdiff_t count, bool &atWordStart, const CaseRule &rule)
 {
     return capitalizeBlocks<Avx512>(source, target, count, atWordStart, rule);
 }

@@ -20,7 +20,10 @@ struct Sse2
         __m128i separators;
     };
 
-    explicit Sse2(const CaseRule &rule) : m_images(rule.images) {}
+    explicit Sse2(const CaseRule &rule)
+        : m_images(rule.images)
+    {
+    }
 
     static __m128i load(const char16_t *units)
     {
@@ -40,8 +43,7 @@ struct Sse2
                                _mm_setzero_si128());
     }
 
-    template<bool ReplacePunctuation>
-    static Block classify(__m128i units)
+    template<bool ReplacePunctuation> static Block classify(__m128i units)
     {
         __m128i replaced = units;
         if constexpr (ReplacePunctuation) {
@@ -57,7 +59,7 @@ struct Sse2
             = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(replaced, _mm_setzero_si128()),
                                         _mm_cmpeq_epi16(replaced, _mm_set1_epi16(' '))),
                            inRange(replaced, u'\t', u'\r'));
-        return {replaced, separators};
+        return { replaced, separators };
     }
 
     static __m128i carryIn(bool atWordStart)

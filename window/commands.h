@@ -34,14 +34,14 @@ struct CommandEntry
 void ExitProgram(CommandContext &context);
 
 // Which command each toolbar key runs, looked up in this order.
-inline constexpr std::array<CommandEntry, 6> CommandTable{{
-    {u"open", OpenDocument},
-    {u"edit", [](CommandContext &context) { ApplyCapitalizeWords(context.editor); }},
-    {u"save", SaveDocument},
-    {u"copy", [](CommandContext &context) { CopySelection(context.editor); }},
-    {u"paste", [](CommandContext &context) { PasteClipboard(context.editor); }},
-    {u"exitp", ExitProgram},
-}};
+inline constexpr std::array<CommandEntry, 6> CommandTable { {
+    { u"open", OpenDocument },
+    { u"edit", [](CommandContext &context) { ApplyCapitalizeWords(context.editor); } },
+    { u"save", SaveDocument },
+    { u"copy", [](CommandContext &context) { CopySelection(context.editor); } },
+    { u"paste", [](CommandContext &context) { PasteClipboard(context.editor); } },
+    { u"exitp", ExitProgram },
+} };
 
 // Runs the command whose key equals `key` exactly (case-sensitive). Returns whether a table
 // entry matched; an unknown key does nothing.

@@ -24,11 +24,11 @@ struct ClipboardKey
 };
 
 // Which clipboard command each of the desktop's standard clipboard keys runs.
-constexpr std::array<ClipboardKey, 3> ClipboardKeys{{
-    {QKeySequence::Copy, CopySelection},
-    {QKeySequence::Cut, CutSelection},
-    {QKeySequence::Paste, PasteClipboard},
-}};
+constexpr std::array<ClipboardKey, 3> ClipboardKeys { {
+    { QKeySequence::Copy, CopySelection },
+    { QKeySequence::Cut, CutSelection },
+    { QKeySequence::Paste, PasteClipboard },
+} };
 
 const ClipboardKey *clipboardKeyOf(const QKeyEvent &event)
 {

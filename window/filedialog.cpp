@@ -21,8 +21,8 @@ inline constexpr QStringView NoFileWildcard = u"/";
 // offered is the name written.
 QString dialogNameFilter(const FileFilterEntry &entry)
 {
-    const QStringList wildcards = QStringList{NoFileWildcard.toString()}
-        + nameMatchPatterns(entry.pattern);
+    const QStringList wildcards
+        = QStringList { NoFileWildcard.toString() } + nameMatchPatterns(entry.pattern);
     return entry.description + u" ("_qs + wildcards.join(u' ') + u')';
 }
 
@@ -35,7 +35,7 @@ QList<FileFilterEntry> parseFileFilter(QStringView filter)
         return entries;
     const QList<QStringView> parts = filter.split(u'|');
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        entries.append({parts.at(i).toString(), parts.at(i + 1).toString()});
+        entries.append({ parts.at(i).toString(), parts.at(i + 1).toString() });
     return entries;
 }
 

@@ -46,10 +46,10 @@ struct FileDialogSettings
 
 // Open takes only a file that exists, Save asks before replacing one; both start on
 // "Text Files(*.txt)".
-inline constexpr std::array<FileDialogSettings, 2> FileDialogSettingsTable{{
-    {FileDialogMode::Open, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, false, 3},
-    {FileDialogMode::Save, QFileDialog::AcceptSave, QFileDialog::AnyFile, true, 3},
-}};
+inline constexpr std::array<FileDialogSettings, 2> FileDialogSettingsTable { {
+    { FileDialogMode::Open, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, false, 3 },
+    { FileDialogMode::Save, QFileDialog::AcceptSave, QFileDialog::AnyFile, true, 3 },
+} };
 
 const FileDialogSettings &fileDialogSettings(FileDialogMode mode);
 

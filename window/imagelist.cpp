@@ -23,8 +23,9 @@ QIcon ImageList::image(int number) const
 QIcon loadIcon(QStringView baseName)
 {
     QIcon icon;
-    for (const int size : {16, 32})
-        icon.addFile(QStringLiteral(":/icons/%1-%2.xpm").arg(baseName).arg(size), QSize(size, size));
+    for (const int size : { 16, 32 })
+        icon.addFile(QStringLiteral(":/icons/%1-%2.xpm").arg(baseName).arg(size),
+                     QSize(size, size));
     return icon;
 }
 

@@ -137,16 +137,16 @@ void Form1::createToolBar()
     m_toolBar->setIconSize(m_imageList->imageSize());
 
     const QSize buttonSize(toPixels(ToolbarButtonWidthTwips), toPixels(ToolbarButtonHeightTwips));
-    m_toolBar->setFont(fittingCaptionFont(m_toolBar->font(),
-                                          buttonSize.width() - toPixels(ToolbarCaptionMarginTwips)));
+    m_toolBar->setFont(fittingCaptionFont(
+        m_toolBar->font(), buttonSize.width() - toPixels(ToolbarCaptionMarginTwips)));
     for (const ToolbarButtonSpec &entry : ToolbarButtons) {
         if (entry.style == ToolbarEntryStyle::Separator) {
             QAction *separator = m_toolBar->addSeparator();
             m_toolBar->widgetForAction(separator)->setStyle(style);
             continue;
         }
-        QAction *action = m_toolBar->addAction(m_imageList->image(entry.image),
-                                               entry.caption.toString());
+        QAction *action
+            = m_toolBar->addAction(m_imageList->image(entry.image), entry.caption.toString());
         action->setObjectName(entry.key.toString());
         action->setData(entry.key.toString());
         action->setToolTip(entry.toolTip.toString());
@@ -185,7 +185,7 @@ void Form1::createFileDialog()
 
 void Form1::runActionCommand(QAction *action)
 {
-    CommandContext context{*this, *m_editor, m_fileDialog};
+    CommandContext context { *this, *m_editor, m_fileDialog };
     DispatchToolbarKey(action->data().toString(), context);
 }
 

@@ -20,9 +20,9 @@ struct PopupMenuItemSpec
 inline constexpr QStringView PopupMenuTitle = u"Popup";
 
 // The right-button menu's items, top to bottom.
-inline constexpr std::array<PopupMenuItemSpec, 2> PopupMenuItems{{
-    {u"copy", u"Copy", QKeyCombination(Qt::ControlModifier, Qt::Key_C)},
-    {u"paste", u"Paste", QKeyCombination(Qt::ControlModifier, Qt::Key_V)},
-}};
+inline constexpr std::array<PopupMenuItemSpec, 2> PopupMenuItems { {
+    { u"copy", u"Copy", QKeyCombination(Qt::ControlModifier, Qt::Key_C) },
+    { u"paste", u"Paste", QKeyCombination(Qt::ControlModifier, Qt::Key_V) },
+} };
 
 } // namespace Quillmere

@@ -127,9 +127,9 @@ void StatusBar::layoutPanels()
 
 QLabel *StatusBar::panelOf(StatusPanelKind kind) const
 {
-    const auto found = std::find_if(
-        StatusPanels.begin(), StatusPanels.end(),
-        [kind](const StatusPanelSpec &panel) { return panel.kind == kind; });
+    const auto found
+        = std::find_if(StatusPanels.begin(), StatusPanels.end(),
+                       [kind](const StatusPanelSpec &panel) { return panel.kind == kind; });
     return m_panels.at(size_t(found - StatusPanels.begin()));
 }
 

@@ -32,13 +32,13 @@ struct StatusPanelSpec
 };
 
 // The status bar's panels, left to right. The first one takes whatever width the others leave.
-inline constexpr std::array<StatusPanelSpec, 5> StatusPanels{{
-    {StatusPanelKind::Text, u"Quillmere", 3555, 1440, Qt::AlignLeft},
-    {StatusPanelKind::CapsLock, u"CAPS", 700, 700, Qt::AlignHCenter},
-    {StatusPanelKind::Insert, u"INS", 500, 500, Qt::AlignHCenter},
-    {StatusPanelKind::Time, {}, 1440, 1440, Qt::AlignHCenter},
-    {StatusPanelKind::Date, {}, 1440, 1440, Qt::AlignHCenter},
-}};
+inline constexpr std::array<StatusPanelSpec, 5> StatusPanels { {
+    { StatusPanelKind::Text, u"Quillmere", 3555, 1440, Qt::AlignLeft },
+    { StatusPanelKind::CapsLock, u"CAPS", 700, 700, Qt::AlignHCenter },
+    { StatusPanelKind::Insert, u"INS", 500, 500, Qt::AlignHCenter },
+    { StatusPanelKind::Time, {}, 1440, 1440, Qt::AlignHCenter },
+    { StatusPanelKind::Date, {}, 1440, 1440, Qt::AlignHCenter },
+} };
 
 inline constexpr double StatusBarHeightTwips = 375;
 
@@ -89,7 +89,7 @@ private:
 
     std::unique_ptr<KeyStateSource> m_keys;
     Clock m_clock;
-    std::array<QLabel *, StatusPanels.size()> m_panels{};
+    std::array<QLabel *, StatusPanels.size()> m_panels {};
     QTimer *m_clockTimer = nullptr;
 };
 

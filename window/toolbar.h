@@ -21,29 +21,29 @@ struct ToolbarButtonSpec
 
 constexpr ToolbarButtonSpec separatorEntry()
 {
-    return {ToolbarEntryStyle::Separator, {}, {}, {}, 0};
+    return { ToolbarEntryStyle::Separator, {}, {}, {}, 0 };
 }
 
 // The toolbar, left to right: three groups of buttons set apart by runs of separators.
-inline constexpr std::array<ToolbarButtonSpec, 17> ToolbarButtons{{
-    {ToolbarEntryStyle::Button, u"Open File", u"open", u"Open File", 2},
+inline constexpr std::array<ToolbarButtonSpec, 17> ToolbarButtons { {
+    { ToolbarEntryStyle::Button, u"Open File", u"open", u"Open File", 2 },
     separatorEntry(),
-    {ToolbarEntryStyle::Button, u"Apply Crownify", u"edit", u"Edit Case", 1},
+    { ToolbarEntryStyle::Button, u"Apply Crownify", u"edit", u"Edit Case", 1 },
     separatorEntry(),
-    {ToolbarEntryStyle::Button, u"Save File", u"save", u"Save File", 3},
-    separatorEntry(),
-    separatorEntry(),
-    separatorEntry(),
-    separatorEntry(),
-    {ToolbarEntryStyle::Button, u"Copy", u"copy", u"Copy", 4},
-    separatorEntry(),
-    {ToolbarEntryStyle::Button, u"Paste", u"paste", u"Paste", 5},
+    { ToolbarEntryStyle::Button, u"Save File", u"save", u"Save File", 3 },
     separatorEntry(),
     separatorEntry(),
     separatorEntry(),
     separatorEntry(),
-    {ToolbarEntryStyle::Button, u"Exit Program", u"exitp", u"Exit Program", 6},
-}};
+    { ToolbarEntryStyle::Button, u"Copy", u"copy", u"Copy", 4 },
+    separatorEntry(),
+    { ToolbarEntryStyle::Button, u"Paste", u"paste", u"Paste", 5 },
+    separatorEntry(),
+    separatorEntry(),
+    separatorEntry(),
+    separatorEntry(),
+    { ToolbarEntryStyle::Button, u"Exit Program", u"exitp", u"Exit Program", 6 },
+} };
 
 // Toolbar geometry in twips.
 inline constexpr double ToolbarHeightTwips = 630;
@@ -54,13 +54,13 @@ inline constexpr double ToolbarSeparatorWidthTwips = 120;
 inline constexpr double ToolbarCaptionMarginTwips = 150;
 
 // The pictures of the image list, in its order (number 1 first), as resource base names.
-inline constexpr std::array<QStringView, 6> ToolbarImages{{
+inline constexpr std::array<QStringView, 6> ToolbarImages { {
     u"pencil",
     u"folder",
     u"floppy",
     u"clip",
     u"clipnote",
     u"stop",
-}};
+} };
 
 } // namespace Quillmere

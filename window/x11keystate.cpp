@@ -21,7 +21,7 @@ public:
     // keyboard's Caps Lock light; right even when the key was pressed in another program.
     bool isCapsLockOn() override
     {
-        XkbStateRec state{};
+        XkbStateRec state {};
         if (XkbGetState(m_display, XkbUseCoreKbd, &state) != Success)
             return PressedKeyState::isCapsLockOn();
         return (state.locked_mods & LockMask) != 0;

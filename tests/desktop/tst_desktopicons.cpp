@@ -15,11 +15,24 @@ namespace {
 const QString IconName = u"org.quillmere.quillmere"_qs;
 
 // The 16-colour palette the window's pictures are drawn in.
-constexpr std::array<QRgb, 16> Palette{{
-    0xff000000, 0xff800000, 0xff008000, 0xff808000, 0xff000080, 0xff800080, 0xff008080,
-    0xffc0c0c0, 0xff808080, 0xffff0000, 0xff00ff00, 0xffffff00, 0xff0000ff, 0xffff00ff,
-    0xff00ffff, 0xffffffff,
-}};
+constexpr std::array<QRgb, 16> Palette { {
+    0xff000000,
+    0xff800000,
+    0xff008000,
+    0xff808000,
+    0xff000080,
+    0xff800080,
+    0xff008080,
+    0xffc0c0c0,
+    0xff808080,
+    0xffff0000,
+    0xff00ff00,
+    0xffffff00,
+    0xff0000ff,
+    0xffff00ff,
+    0xff00ffff,
+    0xffffffff,
+} };
 
 bool inPalette(QRgb colour)
 {
@@ -56,7 +69,7 @@ QString firstDifference(const QImage &actual, const QImage &expected)
 void addIconSizes()
 {
     QTest::addColumn<int>("size");
-    for (const int size : {16, 32, 48})
+    for (const int size : { 16, 32, 48 })
         QTest::addRow("%d x %d", size, size) << size;
 }
 
