@@ -21,6 +21,13 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace Quillmere {
 namespace {
 
@@ -134,27 +141,29 @@ FileResult RichTextEditor::LoadFile(const QString &path)
 {
     if (path.isEmpty())
         return FileResult::failure(tr("No file name was given."));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without blocking and checked before reading: opening a named pipe with no writer
+    // would wait for ever, and a device may never end.
+    const int descriptor
+        = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return FileResult::failure(
+            tr("Cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat status = {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        return FileResult::failure(
+            tr("Cannot open %1: it is not a file but a folder, a pipe or a device.").arg(path));
+    }
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
         return FileResult::failure(tr("Cannot open %1: %2").arg(path, file.errorString()));
+    }
     if (file.size() > MaxLoadedFileSize)
         return FileResult::failure(tr("%1 is larger than 200 MB.").arg(path));
-    QByteArray bytes;
-    if (!file.isSequential()) {
-        bytes = file.readAll();
-    } else {
-        // A pipe or a device reports no size: read it a piece at a time, up to the limit.
-        while (bytes.size() <= MaxLoadedFileSize) {
-            const QByteArray piece = file.read(qint64(1) << 20);
-            if (piece.isEmpty())
-                break;
-            bytes += piece;
-        }
-    }
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return FileResult::failure(tr("Cannot read %1: %2").arg(path, file.errorString()));
-    if (bytes.size() > MaxLoadedFileSize)
-        return FileResult::failure(tr("%1 is larger than 200 MB.").arg(path));
 
     std::unique_ptr<QTextDocument> loaded;
     try {
