@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
@@ -92,6 +93,30 @@ void takeOverSettings(QTextDocument &fresh, const QTextDocument &previous)
     fresh.setDefaultTextOption(previous.defaultTextOption());
     fresh.setDocumentMargin(previous.documentMargin());
     fresh.setIndentWidth(previous.indentWidth());
+}
+
+// QSaveFile gives the new file the permissions the process has on the old one, so root would
+// make a read-only file writable: give it the old file's mode and, where the process may, its
+// owner and group.
+bool takeOverOwnerAndMode(int descriptor, const struct stat &old)
+{
+    // Only a privileged process may give a file away; any other saves the file as its own.
+    if (::fchown(descriptor, old.st_uid, old.st_gid) != 0 && errno != EPERM)
+        return false;
+    // After the owner: changing it clears the set-user-ID and set-group-ID bits.
+    return ::fchmod(descriptor, old.st_mode & 07777) == 0;
+}
+
+// A renamed file keeps its new name through a power cut only once its folder is on disk too.
+void syncFolderOf(const QString &path)
+{
+    const QString folder = QFileInfo(QFileInfo(path).canonicalFilePath()).path();
+    const int descriptor
+        = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        return;
+    ::fsync(descriptor);
+    ::close(descriptor);
 }
 
 } // namespace
@@ -189,6 +214,11 @@ FileResult RichTextEditor::SaveFile(const QString &path)
     // returns: through the buffer, commit() reports success for a file that was cut short.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return FileResult::failure(tr("Cannot write %1: %2").arg(path, file.errorString()));
+    struct stat old = {};
+    if (::stat(QFile::encodeName(path).constData(), &old) == 0
+        && !takeOverOwnerAndMode(file.handle(), old))
+        return FileResult::failure(
+            tr("Cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     const qint64 written = file.write(rtf);
     if (written >= 0 && written < rtf.size()) {
         return FileResult::failure(tr("Cannot write %1: only %2 of %3 bytes could be written; "
@@ -199,6 +229,7 @@ FileResult RichTextEditor::SaveFile(const QString &path)
     }
     if (written < 0 || !file.commit())
         return FileResult::failure(tr("Cannot write %1: %2").arg(path, file.errorString()));
+    syncFolderOf(path);
     return FileResult::success();
 }
 

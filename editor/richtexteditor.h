@@ -56,7 +56,8 @@ public:
 
     // Writes the whole document to `path` as RTF. The file is replaced only once it has been
     // written in full, so a failure at any point leaves the old file as it was; an existing
-    // file keeps its permissions, and a symbolic link keeps pointing where it did.
+    // file keeps its mode (and its owner, where the process may give it away), and a symbolic
+    // link keeps pointing where it did.
     FileResult SaveFile(const QString &path);
 
     // Collects the whole-text writes made while it lives: reads see the latest write, and the

@@ -26,6 +26,12 @@ using namespace Quillmere;
 
 namespace {
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -42,6 +48,8 @@ class TestEdgeCases : public QObject
 private slots:
     void openRefusesAllButRegularFiles_data();
     void openRefusesAllButRegularFiles();
+    void saveKeepsModeAndOwner_data();
+    void saveKeepsModeAndOwner();
 };
 
 void TestEdgeCases::openRefusesAllButRegularFiles_data()
@@ -71,6 +79,42 @@ void TestEdgeCases::openRefusesAllButRegularFiles()
     QCOMPARE(editor.documentText(), opens ? u"opened"_qs : u"kept"_qs);
     if (!opens)
         QVERIFY2(result.reason.contains(path), qPrintable(result.reason));
+}
+
+void TestEdgeCases::saveKeepsModeAndOwner_data()
+{
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<uint>("owner");
+    QTest::addColumn<uint>("group");
+    QTest::addRow("read-only, another user's") << 0444u << 65534u << 65534u;
+    QTest::addRow("private to another user") << 0600u << 65534u << 65534u;
+    QTest::addRow("set-user-ID program of another user") << 04755u << 65534u << 65534u;
+    QTest::addRow("ours, another group's") << 0664u << 0u << 65534u;
+}
+
+void TestEdgeCases::saveKeepsModeAndOwner()
+{
+    QFETCH(uint, mode);
+    QFETCH(uint, owner);
+    QFETCH(uint, group);
+    if (::geteuid() != 0)
+        QSKIP("Only root may save over files of other users and give them back");
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"kept.rtf"_qs);
+    const QByteArray name = QFile::encodeName(path);
+    writeFile(path, "{\\rtf1 old}");
+    QCOMPARE(::chown(name.constData(), owner, group), 0);
+    QCOMPARE(::chmod(name.constData(), mode), 0);
+
+    RichTextEditor editor;
+    editor.setDocumentText(u"new"_qs);
+    QVERIFY(editor.SaveFile(path).ok);
+    struct stat status = {};
+    QCOMPARE(::stat(name.constData(), &status), 0);
+    QCOMPARE(uint(status.st_mode & 07777), mode);
+    QCOMPARE(uint(status.st_uid), owner);
+    QCOMPARE(uint(status.st_gid), group);
+    QVERIFY(readAll(path).contains("new"));
 }
 
 QTEST_MAIN(TestEdgeCases)
