@@ -210,8 +210,9 @@ FileResult RichTextEditor::SaveFile(const QString &path)
     // No direct-write fallback: in a folder where no temporary file can be made, writing in
     // place would truncate the old file before the new one is complete.
     QSaveFile file(path);
-    // Unbuffered, so that a short write (a full disk, a file size limit) shows in what write()
-    // returns: through the buffer, commit() reports success for a file that was cut short.
+    // Unbuffered, so that a short write (a full disk, or a file size limit while SIGXFSZ is
+    // ignored, as the window does) shows in what write() returns: through the buffer, commit()
+    // reports success for a file that was cut short.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return FileResult::failure(tr("Cannot write %1: %2").arg(path, file.errorString()));
     struct stat old = {};

@@ -26,6 +26,15 @@ using namespace Quillmere;
 
 namespace {
 
+// Gives the file commands one path and counts the save failures they report.
+struct FixedPathChooser final : FileChooser
+{
+    QString path;
+    int failures = 0;
+    std::optional<QString> choosePath(FileDialogMode) override { return path; }
+    void showSaveFailure(const QString &, const QString &) override { ++failures; }
+};
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -48,6 +57,7 @@ class TestEdgeCases : public QObject
 private slots:
     void openRefusesAllButRegularFiles_data();
     void openRefusesAllButRegularFiles();
+    void saveOverFileSizeLimitIsReported();
     void saveKeepsModeAndOwner_data();
     void saveKeepsModeAndOwner();
 };
@@ -79,6 +89,31 @@ void TestEdgeCases::openRefusesAllButRegularFiles()
     QCOMPARE(editor.documentText(), opens ? u"opened"_qs : u"kept"_qs);
     if (!opens)
         QVERIFY2(result.reason.contains(path), qPrintable(result.reason));
+}
+
+void TestEdgeCases::saveOverFileSizeLimitIsReported()
+{
+    // Only the program's own set-up may keep the signal from ending this test.
+    std::signal(SIGXFSZ, SIG_DFL);
+    Form1 window;
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"limited.rtf"_qs);
+    writeFile(path, "{\\rtf1 old}");
+    window.editor()->setDocumentText(u"A line of words.\r\n"_qs.repeated(1000));
+    FixedPathChooser chooser;
+    chooser.path = path;
+
+    rlimit unlimited {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit limited = unlimited;
+    limited.rlim_cur = 4096;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    SaveDocument(*window.editor(), chooser);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+
+    QCOMPARE(chooser.failures, 1);
+    QCOMPARE(readAll(path), QByteArray("{\\rtf1 old}"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList { u"limited.rtf"_qs });
 }
 
 void TestEdgeCases::saveKeepsModeAndOwner_data()

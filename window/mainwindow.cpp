@@ -20,6 +20,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <csignal>
+
 namespace Quillmere {
 namespace {
 
@@ -181,6 +183,9 @@ void Form1::createFileDialog()
 {
     m_fileDialog = new CommonDialog(this);
     m_fileDialog->setObjectName(QStringLiteral("CommonDialog1"));
+    // At a file size limit (ulimit -f) a save then fails with a short write and says so, instead
+    // of the signal ending the program with the document unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void Form1::runActionCommand(QAction *action)
