@@ -60,6 +60,7 @@ private slots:
     void saveOverFileSizeLimitIsReported();
     void saveKeepsModeAndOwner_data();
     void saveKeepsModeAndOwner();
+    void insertIndicatorShowsWhatTypingDoes();
 };
 
 void TestEdgeCases::openRefusesAllButRegularFiles_data()
@@ -150,6 +151,30 @@ void TestEdgeCases::saveKeepsModeAndOwner()
     QCOMPARE(uint(status.st_uid), owner);
     QCOMPARE(uint(status.st_gid), group);
     QVERIFY(readAll(path).contains("new"));
+}
+
+void TestEdgeCases::insertIndicatorShowsWhatTypingDoes()
+{
+    Form1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QLabel *ins = window.statusBar()->panel(2);
+    RichTextEditor *editor = window.editor();
+
+    // Insert pressed in another window of the program changes nothing the editor does.
+    CommonDialog *dialog = window.fileDialog();
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Insert);
+    dialog->hide();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(!editor->overwriteMode());
+
+    QTest::keyClick(window.windowHandle(), Qt::Key_Insert);
+    QVERIFY(editor->overwriteMode());
+    QTRY_VERIFY(ins->isEnabled());
+    editor->setOverwriteMode(false);
+    QTRY_VERIFY(!ins->isEnabled());
 }
 
 QTEST_MAIN(TestEdgeCases)

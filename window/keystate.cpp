@@ -7,8 +7,30 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPointer>
+#include <QTextEdit>
 
 namespace Quillmere {
+namespace {
+
+class EditorKeyState final : public KeyStateSource
+{
+public:
+    explicit EditorKeyState(const QTextEdit &editor)
+        : m_keyboard(createKeyStateSource())
+        , m_editor(&editor)
+    {
+    }
+
+    bool isCapsLockOn() override { return m_keyboard->isCapsLockOn(); }
+    bool isInsertToggleOn() override { return m_editor && m_editor->overwriteMode(); }
+
+private:
+    std::unique_ptr<KeyStateSource> m_keyboard;
+    QPointer<const QTextEdit> m_editor;
+};
+
+} // namespace
 
 bool togglesInsert(const QKeyEvent &event)
 {
@@ -44,6 +66,11 @@ std::unique_ptr<KeyStateSource> createKeyStateSource()
         return x11;
 #endif
     return std::make_unique<PressedKeyState>();
+}
+
+std::unique_ptr<KeyStateSource> createEditorKeyState(const QTextEdit &editor)
+{
+    return std::make_unique<EditorKeyState>(editor);
 }
 
 } // namespace Quillmere

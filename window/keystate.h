@@ -6,6 +6,7 @@
 #include <memory>
 
 class QKeyEvent;
+class QTextEdit;
 
 namespace Quillmere {
 
@@ -50,5 +51,10 @@ private:
 // on X11, otherwise as PressedKeyState sees it. The Insert toggle is always PressedKeyState's,
 // since no platform keeps one.
 std::unique_ptr<KeyStateSource> createKeyStateSource();
+
+// The window's source: Caps Lock as createKeyStateSource() reports it, and for the Insert toggle
+// whether typing in `editor` overwrites. With no keyboard-wide toggle to show, the indicator shows
+// what typing will do, whichever window the Insert key was last pressed in.
+std::unique_ptr<KeyStateSource> createEditorKeyState(const QTextEdit &editor);
 
 } // namespace Quillmere

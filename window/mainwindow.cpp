@@ -5,6 +5,7 @@
 #include "editorinput.h"
 #include "filedialog.h"
 #include "imagelist.h"
+#include "keystate.h"
 #include "layout.h"
 #include "popupmenu.h"
 #include "richtexteditor.h"
@@ -175,7 +176,7 @@ void Form1::createContextMenu()
 
 void Form1::createStatusBar()
 {
-    m_statusBar = new StatusBar(this);
+    m_statusBar = new StatusBar(this, createEditorKeyState(*m_editor));
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
 }
 
