@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QSaveFile>
@@ -232,6 +233,13 @@ FileResult RichTextEditor::SaveFile(const QString &path)
         return FileResult::failure(tr("Cannot write %1: %2").arg(path, file.errorString()));
     syncFolderOf(path);
     return FileResult::success();
+}
+
+QMimeData *RichTextEditor::createMimeDataFromSelection() const
+{
+    auto *data = new QMimeData;
+    data->setText(selectionText().replace(u"\r\n"_qs, u"\n"_qs));
+    return data;
 }
 
 void RichTextEditor::mousePressEvent(QMouseEvent *event)

@@ -84,6 +84,9 @@ signals:
     void mouseDown(int button, int shift, double x, double y);
 
 protected:
+    // What drags and the X11 selection carry: the selected text as plain text with LF line
+    // breaks, as the clipboard commands put it, rather than QTextEdit's HTML.
+    QMimeData *createMimeDataFromSelection() const override;
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 

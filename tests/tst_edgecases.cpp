@@ -61,6 +61,8 @@ private slots:
     void saveKeepsModeAndOwner_data();
     void saveKeepsModeAndOwner();
     void insertIndicatorShowsWhatTypingDoes();
+    void editorExportsTheClipboardText_data();
+    void editorExportsTheClipboardText();
 };
 
 void TestEdgeCases::openRefusesAllButRegularFiles_data()
@@ -175,6 +177,32 @@ void TestEdgeCases::insertIndicatorShowsWhatTypingDoes()
     QTRY_VERIFY(ins->isEnabled());
     editor->setOverwriteMode(false);
     QTRY_VERIFY(!ins->isEnabled());
+}
+
+void TestEdgeCases::editorExportsTheClipboardText_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addRow("formatted words") << u"<b>bold</b> <i style='color:red'>red</i>"_qs;
+    QTest::addRow("paragraphs and a list") << u"<p>one</p><p>two</p><ul><li>three</li></ul>"_qs;
+    QTest::addRow("line break, tab, no-break space") << u"a<br>b\tc&nbsp;d"_qs;
+    QTest::addRow("table") << u"<table><tr><td>a</td><td>b</td></tr></table>"_qs;
+}
+
+void TestEdgeCases::editorExportsTheClipboardText()
+{
+    QFETCH(QString, html);
+    RichTextEditor editor;
+    editor.setHtml(html);
+    editor.selectAll();
+    QVERIFY(CopySelection(editor));
+    const QString copied = QGuiApplication::clipboard()->text();
+
+    // QTextEdit's own copy builds its data as a drag or the X11 selection does.
+    editor.copy();
+    const QMimeData *exported = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(exported);
+    QCOMPARE(exported->formats(), QStringList { u"text/plain"_qs });
+    QCOMPARE(exported->text(), copied);
 }
 
 QTEST_MAIN(TestEdgeCases)
