@@ -35,6 +35,14 @@ struct FixedPathChooser final : FileChooser
     void showSaveFailure(const QString &, const QString &) override { ++failures; }
 };
 
+struct FakeKeys final : KeyStateSource
+{
+    bool capsLock = false;
+    bool overwrite = false;
+    bool isCapsLockOn() override { return capsLock; }
+    bool isInsertToggleOn() override { return overwrite; }
+};
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -63,6 +71,9 @@ private slots:
     void insertIndicatorShowsWhatTypingDoes();
     void editorExportsTheClipboardText_data();
     void editorExportsTheClipboardText();
+    void indicatorsSayTheirState_data();
+    void indicatorsSayTheirState();
+    void editorHasAnAccessibleName();
 };
 
 void TestEdgeCases::openRefusesAllButRegularFiles_data()
@@ -203,6 +214,55 @@ void TestEdgeCases::editorExportsTheClipboardText()
     QVERIFY(exported);
     QCOMPARE(exported->formats(), QStringList { u"text/plain"_qs });
     QCOMPARE(exported->text(), copied);
+}
+
+void TestEdgeCases::indicatorsSayTheirState_data()
+{
+    QTest::addColumn<bool>("capsLock");
+    QTest::addColumn<bool>("overwrite");
+    QTest::addColumn<QString>("capsName");
+    QTest::addColumn<QString>("insName");
+    QTest::addRow("both off") << false << false << u"Caps Lock off"_qs << u"Overwrite off"_qs;
+    QTest::addRow("Caps Lock on") << true << false << u"Caps Lock on"_qs << u"Overwrite off"_qs;
+    QTest::addRow("overwriting") << false << true << u"Caps Lock off"_qs << u"Overwrite on"_qs;
+}
+
+void TestEdgeCases::indicatorsSayTheirState()
+{
+    QFETCH(bool, capsLock);
+    QFETCH(bool, overwrite);
+    QFETCH(QString, capsName);
+    QFETCH(QString, insName);
+    auto keys = std::make_unique<FakeKeys>();
+    FakeKeys &state = *keys;
+    // From the opposite state, so that every name has to change.
+    state.capsLock = !capsLock;
+    state.overwrite = !overwrite;
+    StatusBar bar(nullptr, std::move(keys));
+    state.capsLock = capsLock;
+    state.overwrite = overwrite;
+
+    const std::array<std::pair<QLabel *, QString>, 2> panels { {
+        { bar.panel(1), capsName },
+        { bar.panel(2), insName },
+    } };
+    for (const auto &[panel, name] : panels) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(panel);
+        QVERIFY(accessible);
+        QTRY_COMPARE(accessible->text(QAccessible::Name), name);
+        QVERIFY(!accessible->text(QAccessible::Description).isEmpty());
+        QCOMPARE(accessible->state().disabled, name.endsWith(u"off"));
+    }
+}
+
+void TestEdgeCases::editorHasAnAccessibleName()
+{
+    Form1 window;
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(window.editor());
+    QVERIFY(accessible);
+    QCOMPARE(accessible->text(QAccessible::Name), u"Document"_qs);
+    QCOMPARE(accessible->role(), QAccessible::EditableText);
+    QVERIFY(accessible->state().editable);
 }
 
 QTEST_MAIN(TestEdgeCases)

@@ -117,6 +117,7 @@ void Form1::createEditor()
     // Drops and the X11 middle-button paste then bring in plain text, as every paste does.
     m_editor->setAcceptRichText(false);
     new EditorInput(m_editor);
+    m_editor->setAccessibleName(tr("Document"));
 }
 
 void Form1::createImageList()

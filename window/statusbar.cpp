@@ -24,6 +24,32 @@ inline constexpr double PanelInsetTwips = 30;
 // Four times a second at least, so that a Caps Lock pressed in another program shows at once.
 inline constexpr int KeyRefreshMsecs = 200;
 
+// What a screen reader says of a key indicator, whose look tells its state only by colour.
+struct IndicatorSpeech
+{
+    QStringView lit;
+    QStringView unlit;
+    QStringView description;
+};
+
+inline constexpr IndicatorSpeech CapsLockSpeech { u"Caps Lock on", u"Caps Lock off",
+                                                  u"Caps Lock indicator" };
+inline constexpr IndicatorSpeech InsertSpeech {
+    u"Overwrite on", u"Overwrite off",
+    u"Insert key indicator: on while typing replaces the characters after the caret"
+};
+
+void showIndicator(QLabel &panel, const IndicatorSpeech &speech, bool lit)
+{
+    const QString name = (lit ? speech.lit : speech.unlit).toString();
+    // Only on a change: a screen reader announces every new name.
+    if (panel.accessibleName() == name)
+        return;
+    panel.setEnabled(lit);
+    panel.setAccessibleName(name);
+    panel.setAccessibleDescription(speech.description.toString());
+}
+
 } // namespace
 
 std::array<QRectF, StatusPanels.size()> LayoutStatusPanels(QSizeF barSize)
@@ -135,8 +161,8 @@ QLabel *StatusBar::panelOf(StatusPanelKind kind) const
 
 void StatusBar::refreshKeys()
 {
-    panelOf(StatusPanelKind::CapsLock)->setEnabled(m_keys->isCapsLockOn());
-    panelOf(StatusPanelKind::Insert)->setEnabled(m_keys->isInsertToggleOn());
+    showIndicator(*panelOf(StatusPanelKind::CapsLock), CapsLockSpeech, m_keys->isCapsLockOn());
+    showIndicator(*panelOf(StatusPanelKind::Insert), InsertSpeech, m_keys->isInsertToggleOn());
 }
 
 void StatusBar::refreshClock()

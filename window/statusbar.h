@@ -59,7 +59,7 @@ QFont statusBarFont();
 // The window's status bar. It runs by itself: the Caps Lock and Insert indicators follow the
 // key state (read several times a second), and the time and the date, in the locale's short
 // formats, change as each minute (or second, if the format shows seconds) begins. Inactive
-// indicators are greyed out.
+// indicators are greyed out; each indicator's accessible name says its state in words.
 class StatusBar : public QStatusBar
 {
     Q_OBJECT
