@@ -108,6 +108,11 @@ bool takeOverOwnerAndMode(int descriptor, const struct stat &old)
     return ::fchmod(descriptor, old.st_mode & 07777) == 0;
 }
 
+QString notARegularFile(const QString &path)
+{
+    return RichTextEditor::tr("%1 is not a file but a folder, a named pipe or a device.").arg(path);
+}
+
 // A renamed file keeps its new name through a power cut only once its folder is on disk too.
 void syncFolderOf(const QString &path)
 {
@@ -177,8 +182,7 @@ FileResult RichTextEditor::LoadFile(const QString &path)
     struct stat status = {};
     if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(descriptor);
-        return FileResult::failure(
-            tr("Cannot open %1: it is not a file but a folder, a pipe or a device.").arg(path));
+        return FileResult::failure(notARegularFile(path));
     }
     QFile file;
     if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
@@ -207,6 +211,11 @@ FileResult RichTextEditor::SaveFile(const QString &path)
 {
     if (path.isEmpty())
         return FileResult::failure(tr("No file name was given."));
+    struct stat old = {};
+    const bool replacing = ::stat(QFile::encodeName(path).constData(), &old) == 0;
+    // The new file is renamed into place, which would put a file where a pipe or a device was.
+    if (replacing && !S_ISREG(old.st_mode))
+        return FileResult::failure(notARegularFile(path));
     const QByteArray rtf = writeRtf(*document());
     // No direct-write fallback: in a folder where no temporary file can be made, writing in
     // place would truncate the old file before the new one is complete.
@@ -216,9 +225,7 @@ FileResult RichTextEditor::SaveFile(const QString &path)
     // reports success for a file that was cut short.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return FileResult::failure(tr("Cannot write %1: %2").arg(path, file.errorString()));
-    struct stat old = {};
-    if (::stat(QFile::encodeName(path).constData(), &old) == 0
-        && !takeOverOwnerAndMode(file.handle(), old))
+    if (replacing && !takeOverOwnerAndMode(file.handle(), old))
         return FileResult::failure(
             tr("Cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     const qint64 written = file.write(rtf);

@@ -55,9 +55,9 @@ public:
     FileResult LoadFile(const QString &path);
 
     // Writes the whole document to `path` as RTF. The file is replaced only once it has been
-    // written in full, so a failure at any point leaves the old file as it was; an existing
-    // file keeps its mode (and its owner, where the process may give it away), and a symbolic
-    // link keeps pointing where it did.
+    // written in full, so a failure at any point leaves the old file as it was. An existing file
+    // keeps its mode (and its owner, where the process may give it away), a symbolic link keeps
+    // pointing where it did, and a folder, a named pipe or a device is refused and left alone.
     FileResult SaveFile(const QString &path);
 
     // Collects the whole-text writes made while it lives: reads see the latest write, and the
