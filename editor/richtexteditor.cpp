@@ -2,8 +2,7 @@
 #include "richtexteditor.h"
 
 #include "documenttext.h"
-#include "plaintext.h"
-#include "rtfreader.h"
+#include "readdocument.h"
 #include "rtfwriter.h"
 #include "twips.h"
 
@@ -158,7 +157,7 @@ FileResult RichTextEditor::LoadFile(const QString &path)
 
     std::unique_ptr<QTextDocument> loaded;
     try {
-        loaded = looksLikeRtf(bytes) ? readRtf(bytes) : readPlainText(bytes);
+        loaded = readDocument(bytes);
     } catch (const std::bad_alloc &) {
         return FileResult::failure(tr("There is not enough memory to open %1.").arg(path));
     }

@@ -3,7 +3,7 @@
 
 #include "rtfcodepages.h"
 #include "rtftokenizer.h"
-#include "twips.h"
+#include "rtfunits.h"
 
 #include <QBuffer>
 #include <QHash>

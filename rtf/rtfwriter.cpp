@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rtfwriter.h"
 
-#include "twips.h"
+#include "rtfunits.h"
 
 #include <QBuffer>
 #include <QHash>
