@@ -163,7 +163,7 @@ FileResult RichTextEditor::LoadFile(const QString &path)
     }
     const QTextDocument *previous = document();
     takeOverSettings(*loaded, *previous);
-    installDocument(loaded.release());
+    installDocument(std::move(loaded));
     return FileResult::success();
 }
 
@@ -296,9 +296,10 @@ void RichTextEditor::switchTo(QTextDocument *target)
     setDocument(target);
 }
 
-void RichTextEditor::installDocument(QTextDocument *fresh)
+void RichTextEditor::installDocument(std::unique_ptr<QTextDocument> document)
 {
-    QTextDocument *previous = document();
+    QTextDocument *previous = this->document();
+    QTextDocument *fresh = document.release();
     previous->setParent(this);
     fresh->setParent(this);
     fresh->clearUndoRedoStacks();

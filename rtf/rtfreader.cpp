@@ -42,7 +42,6 @@ constexpr qsizetype MaxPictureBytes = qsizetype(32) << 20;
 constexpr qint64 MaxImagePixelBytes = qint64(64) << 20;
 constexpr qint64 MaxAllImagePixelBytes = qint64(512) << 20;
 constexpr int MaxTwips = 31680;
-constexpr int MaxHalfPoints = 3276;
 constexpr int MaxUnicodeSkip = 16;
 constexpr int NoListOverride = std::numeric_limits<int>::min();
 

@@ -35,8 +35,6 @@ constexpr int TextWidthTwips = 9360;
 constexpr int MinimumColumnTwips = 240;
 // Room that a list paragraph's first line hangs out by, for its marker.
 constexpr int ListMarkerTwips = 360;
-// The legal range of \fs, in half points.
-constexpr int LargestHalfPoints = 3276;
 // The widest border \brdrw allows, in twips.
 constexpr int WidestBorderTwips = 75;
 
@@ -363,7 +361,7 @@ public:
 
         RtfOutput header;
         header.bytes.reserve(m_out.bytes.size() + 256 + 32 * qsizetype(m_fonts.size())
-                             + 24 * qsizetype(m_colours.size()));
+                             + 24 * qsizetype(m_colors.size()));
         header.open();
         header.word("\\rtf1");
         header.word("\\ansi");
@@ -371,7 +369,7 @@ public:
         header.word("\\deff", 0);
         header.word("\\uc", 1);
         writeFontTable(header);
-        writeColourTable(header);
+        writeColorTable(header);
         header.open();
         header.symbol("\\*");
         header.word("\\generator");
@@ -405,15 +403,15 @@ private:
     }
 
     // Index 0 is the automatic colour, so the first real one is 1.
-    int colourIndex(const QColor &colour)
+    int colorIndex(const QColor &color)
     {
-        const QRgb rgb = colour.rgb() & RGB_MASK;
-        const auto found = m_colourIndexes.constFind(rgb);
-        if (found != m_colourIndexes.constEnd())
+        const QRgb rgb = color.rgb() & RGB_MASK;
+        const auto found = m_colorIndexes.constFind(rgb);
+        if (found != m_colorIndexes.constEnd())
             return found.value();
-        m_colours.push_back(rgb);
-        const int index = int(m_colours.size());
-        m_colourIndexes.insert(rgb, index);
+        m_colors.push_back(rgb);
+        const int index = int(m_colors.size());
+        m_colorIndexes.insert(rgb, index);
         return index;
     }
 
@@ -437,12 +435,12 @@ private:
         out.lineEnd();
     }
 
-    void writeColourTable(RtfOutput &out)
+    void writeColorTable(RtfOutput &out)
     {
         out.open();
         out.word("\\colortbl");
         out.literal(';');
-        for (const QRgb rgb : m_colours) {
+        for (const QRgb rgb : m_colors) {
             out.word("\\red", qRed(rgb));
             out.word("\\green", qGreen(rgb));
             out.word("\\blue", qBlue(rgb));
@@ -478,7 +476,7 @@ private:
         const double points
             = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 72.0 / 96.0;
         keywords += "\\fs";
-        appendNumber(keywords, qBound(1, qRound(points * 2), LargestHalfPoints));
+        appendNumber(keywords, qBound(1, qRound(points * 2), MaxHalfPoints));
         if (format.fontWeight() >= QFont::DemiBold)
             keywords += "\\b";
         if (format.fontItalic())
@@ -516,13 +514,13 @@ private:
         const QBrush foreground = format.foreground();
         if (foreground.style() != Qt::NoBrush && foreground.color().isValid()) {
             keywords += "\\cf";
-            appendNumber(keywords, colourIndex(foreground.color()));
+            appendNumber(keywords, colorIndex(foreground.color()));
         }
         const QBrush background = format.background();
         if (background.style() != Qt::NoBrush && background.color().isValid()
             && background.color().alpha() > 0) {
             keywords += "\\highlight";
-            appendNumber(keywords, colourIndex(background.color()));
+            appendNumber(keywords, colorIndex(background.color()));
         }
         return run;
     }
@@ -839,7 +837,7 @@ private:
             }
             const QBrush shading = cell.format().background();
             if (shading.style() != Qt::NoBrush && shading.color().alpha() > 0)
-                m_out.word("\\clcbpat", colourIndex(shading.color()));
+                m_out.word("\\clcbpat", colorIndex(shading.color()));
             m_out.word("\\cellx", edges.at(column));
         }
         m_out.lineEnd();
@@ -949,8 +947,8 @@ private:
     const Windows1252Table &m_windows1252;
     std::vector<Font> m_fonts;
     QHash<QString, int> m_fontIndexes;
-    std::vector<QRgb> m_colours;
-    QHash<QRgb, int> m_colourIndexes;
+    std::vector<QRgb> m_colors;
+    QHash<QRgb, int> m_colorIndexes;
     QHash<QString, std::optional<EncodedImage>> m_images;
     RtfOutput m_out;
     bool m_inTable = false;
