@@ -241,9 +241,9 @@ void BM_RebuildRunByRun(benchmark::State &state)
         return;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        auto *document = new QTextDocument;
+        auto document = std::make_unique<QTextDocument>();
         QuillmereBench::fillFormatted(*document, units);
-        editor->installDocument(document);
+        editor->installDocument(std::move(document));
         editor->viewport()->repaint();
         state.SetIterationTime(secondsSince(start));
         settle();

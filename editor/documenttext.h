@@ -8,6 +8,6 @@ namespace Quillmere {
 // Turns text as QTextDocument stores it (paragraph and line separators U+2029 and U+2028, frame
 // markers U+FDD0 and U+FDD1) into document text, where every one of those is CR LF. Everything
 // else, no-break spaces and object markers included, passes through unchanged.
-QString toDocumentText(const QString &qtText);
+[[nodiscard]] QString toDocumentText(const QString &qtText);
 
 } // namespace Quillmere

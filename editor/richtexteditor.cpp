@@ -2,8 +2,7 @@
 #include "richtexteditor.h"
 
 #include "documenttext.h"
-#include "plaintext.h"
-#include "rtfreader.h"
+#include "readdocument.h"
 #include "rtfwriter.h"
 #include "twips.h"
 
@@ -197,13 +196,13 @@ FileResult RichTextEditor::LoadFile(const QString &path)
 
     std::unique_ptr<QTextDocument> loaded;
     try {
-        loaded = looksLikeRtf(bytes) ? readRtf(bytes) : readPlainText(bytes);
+        loaded = readDocument(bytes);
     } catch (const std::bad_alloc &) {
         return FileResult::failure(tr("There is not enough memory to open %1.").arg(path));
     }
     const QTextDocument *previous = document();
     takeOverSettings(*loaded, *previous);
-    installDocument(loaded.release());
+    installDocument(std::move(loaded));
     return FileResult::success();
 }
 
@@ -353,9 +352,10 @@ void RichTextEditor::switchTo(QTextDocument *target)
     setDocument(target);
 }
 
-void RichTextEditor::installDocument(QTextDocument *fresh)
+void RichTextEditor::installDocument(std::unique_ptr<QTextDocument> document)
 {
-    QTextDocument *previous = document();
+    QTextDocument *previous = this->document();
+    QTextDocument *fresh = document.release();
     previous->setParent(this);
     fresh->setParent(this);
     fresh->clearUndoRedoStacks();

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTextEdit>
 
+#include <memory>
 #include <optional>
 
 namespace Quillmere {
@@ -74,9 +75,9 @@ public:
         RichTextEditor &m_editor;
     };
 
-    // Makes `document` (taken over) the editor's document, with an empty undo history; the
-    // previous document and everything its undo history kept alive are released.
-    void installDocument(QTextDocument *document);
+    // Makes `document` the editor's document, with an empty undo history; the previous
+    // document and everything its undo history kept alive are released.
+    void installDocument(std::unique_ptr<QTextDocument> document);
 
 signals:
     // A mouse button went down over the text: button code, shift-state bits and the position

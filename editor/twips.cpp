@@ -26,13 +26,6 @@ QRect twipsToPixels(const QRectF &twips, double logicalDpi)
     return QRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
 }
 
-QRectF pixelsToTwips(const QRect &pixels, double logicalDpi)
-{
-    return QRectF(pixelsToTwips(pixels.x(), logicalDpi), pixelsToTwips(pixels.y(), logicalDpi),
-                  pixelsToTwips(pixels.width(), logicalDpi),
-                  pixelsToTwips(pixels.height(), logicalDpi));
-}
-
 double logicalDpiOf(const QWidget *widget)
 {
     return widget->logicalDpiY();

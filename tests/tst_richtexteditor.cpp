@@ -306,9 +306,10 @@ void TestRichTextEditor::installedDocumentHasNoUndoHistory()
     RichTextEditor editor;
     editor.setPlainText(u"old"_qs);
     ApplyCapitalizeWords(editor);
-    auto *loaded = new QTextDocument;
+    auto owned = std::make_unique<QTextDocument>();
+    QTextDocument *loaded = owned.get();
     loaded->setPlainText(u"loaded"_qs);
-    editor.installDocument(loaded);
+    editor.installDocument(std::move(owned));
     QCOMPARE(editor.document(), loaded);
     QCOMPARE(editor.documentText(), u"loaded"_qs);
     QVERIFY(!loaded->isUndoAvailable());

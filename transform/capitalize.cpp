@@ -19,9 +19,6 @@ struct CaseTables
 {
     alignas(64) char16_t images[0x10000][2];
     CaseRows rows;
-
-    char16_t upper(char16_t unit) const { return images[unit][1]; }
-    char16_t lower(char16_t unit) const { return images[unit][0]; }
 };
 
 char16_t singleUnitImage(char32_t image, char16_t unit)
@@ -337,16 +334,6 @@ BlockKernel preferredKernel()
 }
 
 } // namespace
-
-char16_t upperCaseUnit(char16_t unit)
-{
-    return caseTables().upper(unit);
-}
-
-char16_t lowerCaseUnit(char16_t unit)
-{
-    return caseTables().lower(unit);
-}
 
 QString ReplacePunctuation(QString text, PunctuationReplacement row)
 {

@@ -26,26 +26,20 @@ inline constexpr std::array<PunctuationReplacement, 7> PunctuationMap { {
 } };
 
 // True for the seven units that end a word: NUL, tab, LF, VT, FF, CR and space.
-constexpr bool isWordSeparator(char16_t unit)
+[[nodiscard]] constexpr bool isWordSeparator(char16_t unit)
 {
     return unit == u' ' || (unit >= 9 && unit <= 13) || unit == 0;
 }
 
-// Upper- and lower-case image of one UTF-16 unit. ASCII letters map a-z <-> A-Z in every
-// locale; other units follow Unicode's simple one-to-one mapping, and a unit whose image is
-// not a single BMP unit (ß, ŉ, ligatures) or that is a surrogate half maps to itself.
-char16_t upperCaseUnit(char16_t unit);
-char16_t lowerCaseUnit(char16_t unit);
-
 // Replaces every `row.find` unit of `text` by `row.replacement`; the length is unchanged.
-QString ReplacePunctuation(QString text, PunctuationReplacement row);
+[[nodiscard]] QString ReplacePunctuation(QString text, PunctuationReplacement row);
 
 // Upper-cases the first unit of every word and lower-cases every other unit; words are
 // separated by isWordSeparator() units only. The length is unchanged.
-QString ProperCase(QString text);
+[[nodiscard]] QString ProperCase(QString text);
 
 // The whole rule: every row of PunctuationMap in order, then ProperCase, fused into one pass.
-QString CapitalizeWords(QString text);
+[[nodiscard]] QString CapitalizeWords(QString text);
 
 } // namespace Quillmere
 

@@ -13,14 +13,14 @@ namespace Quillmere::Internal {
 enum class InstructionSet { Scalar, Sse2, Avx2, Avx512 };
 
 // True when this build has the kernel and this processor can run it.
-bool isSupported(InstructionSet set);
+[[nodiscard]] bool isSupported(InstructionSet set);
 
 // The kernel CapitalizeWords and ProperCase use: the last supported one.
-InstructionSet preferredInstructionSet();
+[[nodiscard]] InstructionSet preferredInstructionSet();
 
 // CapitalizeWords and ProperCase on the given kernel, or on the scalar one when it is not
 // supported here.
-QString capitalizeWordsWith(InstructionSet set, QString text);
-QString properCaseWith(InstructionSet set, QString text);
+[[nodiscard]] QString capitalizeWordsWith(InstructionSet set, QString text);
+[[nodiscard]] QString properCaseWith(InstructionSet set, QString text);
 
 } // namespace Quillmere::Internal

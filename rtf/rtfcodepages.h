@@ -11,15 +11,15 @@ inline constexpr int SymbolCodePage = 42;
 
 // The code page that a font's `\fcharsetN` stands for; 0 for "the document's code page"
 // (`\fcharset1`) and for charsets nobody defines.
-int codePageForCharset(int charset);
+[[nodiscard]] int codePageForCharset(int charset);
 
 // The code page a font name hints at by its suffix (" CE", " Cyr", ...) or by being a symbol
 // font (Symbol, Wingdings, Webdings); 0 when the name hints at nothing.
-int codePageForFontName(QStringView name);
+[[nodiscard]] int codePageForFontName(QStringView name);
 
 // The name under which QStringDecoder decodes the code page, or an empty array when Qt has no
 // decoder for it. Code pages Qt lacks but that have a close relative (the Mac ones for
 // Japanese, Chinese, Korean, Hebrew, Arabic and Thai) get the relative's name.
-QByteArray codePageName(int codePage);
+[[nodiscard]] QByteArray codePageName(int codePage);
 
 } // namespace Quillmere

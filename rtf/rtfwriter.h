@@ -17,6 +17,6 @@ namespace Quillmere {
 // `\fi-360` for the marker. Tables nested in a cell are flattened into the cell's paragraphs.
 // Images are re-encoded as PNG; one that cannot be encoded is left out rather than written
 // as data no reader could decode.
-QByteArray writeRtf(const QTextDocument &document);
+[[nodiscard]] QByteArray writeRtf(const QTextDocument &document);
 
 } // namespace Quillmere

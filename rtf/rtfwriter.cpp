@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rtfwriter.h"
 
-#include "twips.h"
+#include "rtfoutput.h"
+#include "rtfunits.h"
+#include "rtfwriterkeywords.h"
 
 #include <QBuffer>
 #include <QHash>
@@ -9,7 +11,6 @@
 #include <QImageWriter>
 #include <QPixmap>
 #include <QScopedValueRollback>
-#include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -17,314 +18,18 @@
 #include <QTextTable>
 
 #include <algorithm>
-#include <array>
 #include <optional>
 #include <vector>
 
 namespace Quillmere {
 namespace {
 
-// Output lines end before a token that would pass this column; text waits for a space.
-constexpr qsizetype SoftLineLength = 100;
-// Text with no space to break at is broken here all the same: readers ignore line ends.
-constexpr qsizetype HardLineLength = 120;
-constexpr qsizetype HexDigitsPerLine = 128;
-// Width shared out among table columns that have no fixed width: a Letter or A4 page less
-// the usual margins.
-constexpr int TextWidthTwips = 9360;
-constexpr int MinimumColumnTwips = 240;
-// Room that a list paragraph's first line hangs out by, for its marker.
-constexpr int ListMarkerTwips = 360;
-// The legal range of \fs, in half points.
-constexpr int LargestHalfPoints = 3276;
-// The widest border \brdrw allows, in twips.
-constexpr int WidestBorderTwips = 75;
-
-// RTF's keyword for each underline style; SpellCheckUnderline is a display aid, not formatting.
-struct UnderlineKeyword
-{
-    QTextCharFormat::UnderlineStyle style;
-    const char *keyword;
-};
-constexpr std::array<UnderlineKeyword, 6> UnderlineKeywords { {
-    { QTextCharFormat::SingleUnderline, "\\ul" },
-    { QTextCharFormat::DashUnderline, "\\uldash" },
-    { QTextCharFormat::DotLine, "\\uld" },
-    { QTextCharFormat::DashDotLine, "\\uldashd" },
-    { QTextCharFormat::DashDotDotLine, "\\uldashdd" },
-    { QTextCharFormat::WaveUnderline, "\\ulwave" },
-} };
-
-// Paragraph alignments other than the default left one.
-struct AlignmentKeyword
-{
-    Qt::AlignmentFlag alignment;
-    const char *keyword;
-};
-constexpr std::array<AlignmentKeyword, 3> AlignmentKeywords { {
-    { Qt::AlignHCenter, "\\qc" },
-    { Qt::AlignRight, "\\qr" },
-    { Qt::AlignJustify, "\\qj" },
-} };
-
-// Table placements other than the default left one.
-constexpr std::array<AlignmentKeyword, 2> RowAlignmentKeywords { {
-    { Qt::AlignHCenter, "\\trqc" },
-    { Qt::AlignRight, "\\trqr" },
-} };
-
-// The legacy numbering keyword for each numbered list style; the others are bullets.
-struct NumberingKeyword
-{
-    QTextListFormat::Style style;
-    const char *keyword;
-};
-constexpr std::array<NumberingKeyword, 5> NumberingKeywords { {
-    { QTextListFormat::ListDecimal, "\\pndec" },
-    { QTextListFormat::ListLowerAlpha, "\\pnlcltr" },
-    { QTextListFormat::ListUpperAlpha, "\\pnucltr" },
-    { QTextListFormat::ListLowerRoman, "\\pnlcrm" },
-    { QTextListFormat::ListUpperRoman, "\\pnucrm" },
-} };
-
-// The marker of each bullet style, in the font Word draws it with; readers map these fonts'
-// bytes back to the style. Styles missing here are written as the first.
-struct BulletMarker
-{
-    QTextListFormat::Style style;
-    const char16_t *family;
-    bool symbolCharset;
-    uchar byte;
-};
-constexpr std::array<BulletMarker, 3> BulletMarkers { {
-    { QTextListFormat::ListDisc, u"Symbol", true, 0xB7 },
-    { QTextListFormat::ListCircle, u"Courier New", false, 'o' },
-    { QTextListFormat::ListSquare, u"Wingdings", true, 0xA7 },
-} };
-
-// The four sides of a cell border, as \clbrdr keywords.
-constexpr std::array<const char *, 4> CellBorderKeywords { {
-    "\\clbrdrt",
-    "\\clbrdrl",
-    "\\clbrdrb",
-    "\\clbrdrr",
-} };
-
-// Indexed by character, the Windows-1252 byte that stands for it, 0 where the code page has
-// none; U+2122 is the highest character it has. Taken from the system's converter.
-using Windows1252Table = std::array<uchar, 0x2123>;
-
-const Windows1252Table &windows1252Bytes()
-{
-    static const Windows1252Table table = [] {
-        Windows1252Table bytes {};
-        QStringDecoder decoder("windows-1252");
-        if (!decoder.isValid())
-            return bytes;
-        for (int byte = 0x80; byte <= 0xFF; ++byte) {
-            const char raw = char(byte);
-            const QString decoded = decoder.decode(QByteArrayView(&raw, 1));
-            // The bytes the code page leaves unassigned come back as C1 controls: skip them.
-            if (decoded.size() == 1 && decoded.at(0).unicode() >= 0xA0
-                && decoded.at(0).unicode() < bytes.size())
-                bytes[decoded.at(0).unicode()] = uchar(byte);
-        }
-        return bytes;
-    }();
-    return table;
-}
+using namespace Internal;
 
 int toTwips(double pixels)
 {
     return qRound(pixels * TwipsPerDocumentPixel);
 }
-
-void appendNumber(QByteArray &bytes, qint64 value)
-{
-    char digits[24];
-    int count = 0;
-    const bool negative = value < 0;
-    quint64 magnitude = negative ? quint64(-(value + 1)) + 1 : quint64(value);
-    do {
-        digits[count++] = char('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (negative)
-        bytes += '-';
-    while (count > 0)
-        bytes += digits[--count];
-}
-
-// The output: RTF tokens appended to one buffer, with line ends put in between tokens so that
-// lines stay short. A control word gets its delimiting space only when literal text comes next;
-// a line end goes before a backslash or a brace, or after that space, so that a reader that
-// drops line ends before it tokenizes still sees where each word ends.
-class RtfOutput
-{
-public:
-    QByteArray bytes;
-
-    void word(const char *keyword)
-    {
-        const qsizetype length = qsizetype(qstrlen(keyword));
-        beforeToken(length);
-        bytes.append(keyword, length);
-        m_delimit = true;
-    }
-
-    void word(const char *keyword, qint64 value)
-    {
-        const qsizetype length = qsizetype(qstrlen(keyword));
-        beforeToken(length + 6);
-        bytes.append(keyword, length);
-        appendNumber(bytes, value);
-        m_delimit = true;
-    }
-
-    // Several control words written as one, e.g. a run's cached formatting.
-    void words(const QByteArray &keywords)
-    {
-        if (keywords.isEmpty())
-            return;
-        beforeToken(keywords.size());
-        bytes += keywords;
-        m_delimit = true;
-    }
-
-    // A control symbol such as \~ or \{: it needs no delimiter.
-    void symbol(const char *text)
-    {
-        const qsizetype length = qsizetype(qstrlen(text));
-        beforeToken(length);
-        bytes.append(text, length);
-        m_delimit = false;
-    }
-
-    void open()
-    {
-        beforeToken(1);
-        bytes += '{';
-        m_delimit = false;
-    }
-
-    void close()
-    {
-        beforeToken(1);
-        bytes += '}';
-        m_delimit = false;
-    }
-
-    void hexByte(uchar byte)
-    {
-        beforeToken(4);
-        bytes += "\\'";
-        appendHex(byte);
-        m_delimit = false;
-    }
-
-    // One UTF-16 unit as \uN with N signed, and `?` for readers that do not know \u. The
-    // space before the `?` is the word's delimiter: pandoc 2.17 takes any character after the
-    // number for one and then skips the next as the fallback, losing a letter of the text.
-    void unicodeUnit(char16_t unit)
-    {
-        beforeToken(10);
-        bytes += "\\u";
-        appendNumber(bytes, unit > 0x7FFF ? int(unit) - 0x10000 : int(unit));
-        bytes += " ?";
-        m_delimit = false;
-    }
-
-    // A printable ASCII character that needs no escape.
-    void literal(char character)
-    {
-        delimit();
-        const qsizetype column = bytes.size() - m_lineStart;
-        if (m_lineEndWanted || (column >= SoftLineLength && character == ' ')
-            || column >= HardLineLength)
-            endLine();
-        bytes += character;
-    }
-
-    // Printable ASCII that needs no escape, copied in bulk up to where a line may end.
-    void literals(QStringView text)
-    {
-        delimit();
-        const char16_t *next = text.utf16();
-        const char16_t *const end = next + text.size();
-        while (next != end) {
-            const qsizetype column = bytes.size() - m_lineStart;
-            if (column < SoftLineLength && !m_lineEndWanted) {
-                const qsizetype count = qMin(SoftLineLength - column, qsizetype(end - next));
-                const qsizetype start = bytes.size();
-                bytes.resize(start + count);
-                std::copy(next, next + count, bytes.data() + start);
-                next += count;
-            } else {
-                literal(char(*next++));
-            }
-        }
-    }
-
-    // Binary data as hex digits on lines of their own.
-    void hex(QByteArrayView data)
-    {
-        delimit();
-        bytes.reserve(bytes.size() + data.size() * 2
-                      + (data.size() * 2 / HexDigitsPerLine + 2) * 2);
-        constexpr qsizetype BytesPerLine = HexDigitsPerLine / 2;
-        for (qsizetype start = 0; start < data.size(); start += BytesPerLine) {
-            endLine();
-            for (const char value : data.sliced(start, qMin(BytesPerLine, data.size() - start)))
-                appendHex(uchar(value));
-        }
-        m_lineEndWanted = true;
-    }
-
-    // Ends the line before the next token.
-    void lineEnd() { m_lineEndWanted = true; }
-
-    // Ends the line here, where the output is finished or joined to another.
-    void finishLine()
-    {
-        delimit();
-        endLine();
-    }
-
-private:
-    void appendHex(uchar byte)
-    {
-        static constexpr char digits[] = "0123456789abcdef";
-        bytes += digits[byte >> 4];
-        bytes += digits[byte & 0xF];
-    }
-
-    void delimit()
-    {
-        if (m_delimit) {
-            bytes += ' ';
-            m_delimit = false;
-        }
-    }
-
-    // Every token but literal text starts with a backslash or a brace.
-    void beforeToken(qsizetype length)
-    {
-        if (m_lineEndWanted
-            || (bytes.size() - m_lineStart + length > SoftLineLength && bytes.size() > m_lineStart))
-            endLine();
-    }
-
-    void endLine()
-    {
-        bytes += "\r\n";
-        m_lineStart = bytes.size();
-        m_lineEndWanted = false;
-    }
-
-    qsizetype m_lineStart = 0;
-    bool m_delimit = false;
-    bool m_lineEndWanted = false;
-};
 
 // What a run needs from its character format, worked out once per format.
 struct RunFormat
@@ -348,7 +53,6 @@ public:
         : m_document(document)
         , m_formats(document.allFormats())
         , m_runFormats(size_t(m_formats.size()))
-        , m_windows1252(windows1252Bytes())
     {
         fontIndex(familyOf(document.defaultFont()));
     }
@@ -363,7 +67,7 @@ public:
 
         RtfOutput header;
         header.bytes.reserve(m_out.bytes.size() + 256 + 32 * qsizetype(m_fonts.size())
-                             + 24 * qsizetype(m_colours.size()));
+                             + 24 * qsizetype(m_colors.size()));
         header.open();
         header.word("\\rtf1");
         header.word("\\ansi");
@@ -371,11 +75,11 @@ public:
         header.word("\\deff", 0);
         header.word("\\uc", 1);
         writeFontTable(header);
-        writeColourTable(header);
+        writeColorTable(header);
         header.open();
         header.symbol("\\*");
         header.word("\\generator");
-        writeText(header, u"Quillmere;");
+        header.writeText(u"Quillmere;");
         header.close();
         header.finishLine();
         header.bytes += m_out.bytes;
@@ -405,15 +109,15 @@ private:
     }
 
     // Index 0 is the automatic colour, so the first real one is 1.
-    int colourIndex(const QColor &colour)
+    int colorIndex(const QColor &color)
     {
-        const QRgb rgb = colour.rgb() & RGB_MASK;
-        const auto found = m_colourIndexes.constFind(rgb);
-        if (found != m_colourIndexes.constEnd())
+        const QRgb rgb = color.rgb() & RGB_MASK;
+        const auto found = m_colorIndexes.constFind(rgb);
+        if (found != m_colorIndexes.constEnd())
             return found.value();
-        m_colours.push_back(rgb);
-        const int index = int(m_colours.size());
-        m_colourIndexes.insert(rgb, index);
+        m_colors.push_back(rgb);
+        const int index = int(m_colors.size());
+        m_colorIndexes.insert(rgb, index);
         return index;
     }
 
@@ -429,7 +133,7 @@ private:
             // A semicolon would end the name early; no real family has one.
             QString name = m_fonts[index].family;
             name.remove(u';');
-            writeText(out, name);
+            out.writeText(name);
             out.literal(';');
             out.close();
         }
@@ -437,12 +141,12 @@ private:
         out.lineEnd();
     }
 
-    void writeColourTable(RtfOutput &out)
+    void writeColorTable(RtfOutput &out)
     {
         out.open();
         out.word("\\colortbl");
         out.literal(';');
-        for (const QRgb rgb : m_colours) {
+        for (const QRgb rgb : m_colors) {
             out.word("\\red", qRed(rgb));
             out.word("\\green", qGreen(rgb));
             out.word("\\blue", qBlue(rgb));
@@ -478,7 +182,7 @@ private:
         const double points
             = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 72.0 / 96.0;
         keywords += "\\fs";
-        appendNumber(keywords, qBound(1, qRound(points * 2), LargestHalfPoints));
+        appendNumber(keywords, qBound(1, qRound(points * 2), MaxHalfPoints));
         if (format.fontWeight() >= QFont::DemiBold)
             keywords += "\\b";
         if (format.fontItalic())
@@ -516,13 +220,13 @@ private:
         const QBrush foreground = format.foreground();
         if (foreground.style() != Qt::NoBrush && foreground.color().isValid()) {
             keywords += "\\cf";
-            appendNumber(keywords, colourIndex(foreground.color()));
+            appendNumber(keywords, colorIndex(foreground.color()));
         }
         const QBrush background = format.background();
         if (background.style() != Qt::NoBrush && background.color().isValid()
             && background.color().alpha() > 0) {
             keywords += "\\highlight";
-            appendNumber(keywords, colourIndex(background.color()));
+            appendNumber(keywords, colorIndex(background.color()));
         }
         return run;
     }
@@ -627,7 +331,7 @@ private:
         m_out.word("\\pntext");
         m_out.word("\\f", bulletFont);
         if (numbering)
-            writeText(m_out, list.itemText(block));
+            m_out.writeText(list.itemText(block));
         else
             m_out.hexByte(bullet->byte);
         m_out.word("\\tab");
@@ -661,7 +365,7 @@ private:
             return;
         m_out.open();
         m_out.word(keyword);
-        writeText(m_out, text);
+        m_out.writeText(text);
         m_out.close();
     }
 
@@ -691,7 +395,7 @@ private:
             }
             m_out.open();
             m_out.words(run.keywords);
-            writeText(m_out, piece);
+            m_out.writeText(piece);
             m_out.close();
         }
         if (!openLink.isEmpty())
@@ -706,7 +410,7 @@ private:
         m_out.symbol("\\*");
         m_out.word("\\fldinst");
         m_out.open();
-        writeText(m_out, u"HYPERLINK \""_qs + escapedHref(href) + u'"');
+        m_out.writeText(u"HYPERLINK \""_qs + escapedHref(href) + u'"');
         m_out.close();
         m_out.close();
         m_out.open();
@@ -839,7 +543,7 @@ private:
             }
             const QBrush shading = cell.format().background();
             if (shading.style() != Qt::NoBrush && shading.color().alpha() > 0)
-                m_out.word("\\clcbpat", colourIndex(shading.color()));
+                m_out.word("\\clcbpat", colorIndex(shading.color()));
             m_out.word("\\cellx", edges.at(column));
         }
         m_out.lineEnd();
@@ -881,62 +585,6 @@ private:
         return edges;
     }
 
-    void writeText(RtfOutput &out, QStringView text) const
-    {
-        const auto plain = [](char16_t unit) {
-            return unit >= 0x20 && unit < 0x7F && unit != u'\\' && unit != u'{' && unit != u'}';
-        };
-        for (qsizetype i = 0; i < text.size();) {
-            qsizetype end = i;
-            while (end < text.size() && plain(text[end].unicode()))
-                ++end;
-            if (end > i) {
-                out.literals(text.sliced(i, end - i));
-                i = end;
-                continue;
-            }
-            writeCharacter(out, text[i++].unicode());
-        }
-    }
-
-    void writeCharacter(RtfOutput &out, char16_t unit) const
-    {
-        switch (unit) {
-        case u'\\':
-            out.symbol("\\\\");
-            break;
-        case u'{':
-            out.symbol("\\{");
-            break;
-        case u'}':
-            out.symbol("\\}");
-            break;
-        case u'\t':
-            out.word("\\tab");
-            break;
-        case u'\n':
-        case u'\v':
-        case u'\r':
-        case 0x2028:
-            out.word("\\line");
-            break;
-        case 0x00A0:
-            out.symbol("\\~");
-            break;
-        case 0x00AD:
-            out.symbol("\\-");
-            break;
-        case 0x2011:
-            out.symbol("\\_");
-            break;
-        default:
-            if (unit < m_windows1252.size() && m_windows1252[unit] != 0)
-                out.hexByte(m_windows1252[unit]);
-            else
-                out.unicodeUnit(unit);
-        }
-    }
-
     struct Font
     {
         QString family;
@@ -946,11 +594,10 @@ private:
     const QTextDocument &m_document;
     const QList<QTextFormat> m_formats;
     std::vector<std::optional<RunFormat>> m_runFormats;
-    const Windows1252Table &m_windows1252;
     std::vector<Font> m_fonts;
     QHash<QString, int> m_fontIndexes;
-    std::vector<QRgb> m_colours;
-    QHash<QRgb, int> m_colourIndexes;
+    std::vector<QRgb> m_colors;
+    QHash<QRgb, int> m_colorIndexes;
     QHash<QString, std::optional<EncodedImage>> m_images;
     RtfOutput m_out;
     bool m_inTable = false;

@@ -11,13 +11,13 @@ namespace Quillmere {
 
 // Whether the bytes are RTF: `{\rtf` at the start, after white space or a UTF-8 byte order
 // mark at most.
-bool looksLikeRtf(QByteArrayView bytes);
+[[nodiscard]] bool looksLikeRtf(QByteArrayView bytes);
 
 // Builds a new document from RTF: text in the code pages the file names, character and
 // paragraph formatting, links, lists, tables and PNG or JPEG pictures. Headers, footers, notes,
 // comments and everything else that is not body text stay out. Reading never fails: a damaged
 // or hostile file gives what can be read of it, in time and memory linear in its size. The
 // document has undo enabled and an empty history; images are resources named by their format.
-std::unique_ptr<QTextDocument> readRtf(QByteArrayView rtf);
+[[nodiscard]] std::unique_ptr<QTextDocument> readRtf(QByteArrayView rtf);
 
 } // namespace Quillmere

@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArrayView>
+
+#include <string_view>
+
+namespace Quillmere::Internal {
+
+enum class Keyword : quint8 {
+    // document
+    Ansi,
+    AnsiCodePage,
+    DefaultFont,
+    // Unicode
+    UnicodeSkip,
+    UnicodeCharacter,
+    UnicodeAlternatives,
+    UnicodeVersion,
+    // tables of fonts and colours
+    FontTable,
+    Font,
+    FontCharset,
+    FontCodePage,
+    FontRealName,
+    ColorTable,
+    Red,
+    Green,
+    Blue,
+    // character formatting
+    Plain,
+    Bold,
+    Italic,
+    Underline,
+    Strike,
+    VerticalAlignment,
+    Raise,
+    Lower,
+    Capitalization,
+    FontSize,
+    Foreground,
+    Background,
+    Hidden,
+    // paragraph formatting
+    ParagraphDefaults,
+    Alignment,
+    LeftIndent,
+    RightIndent,
+    FirstLineIndent,
+    SpaceBefore,
+    SpaceAfter,
+    PageBreakBefore,
+    InTable,
+    TableLevel,
+    ListOverride,
+    ListLevel,
+    // breaks and characters
+    Paragraph,
+    Character,
+    Page,
+    Section,
+    SectionNoBreak,
+    FootnoteNumber,
+    // tables
+    RowDefaults,
+    RowLeft,
+    CellEdge,
+    CellMerge,
+    Cell,
+    Row,
+    NestedCell,
+    NestedRow,
+    NestedTableProperties,
+    // fields and pictures
+    Field,
+    FieldInstruction,
+    FieldResult,
+    Picture,
+    PictureType,
+    PictureGoalWidth,
+    PictureGoalHeight,
+    PictureScaleX,
+    PictureScaleY,
+    ShapePicture,
+    NonShapePicture,
+    BodyText,
+    // lists
+    ListTable,
+    List,
+    ListId,
+    ListLevelDefinition,
+    LevelFormat,
+    LevelStart,
+    LevelText,
+    ListOverrideTable,
+    ListOverrideEntry,
+    ListMarker,
+    LegacyNumbering,
+    LegacyLevel,
+    LegacyStyle,
+    LegacyStart,
+    LegacyFont,
+    LegacyText,
+    // groups whose text is not body text
+    Skip,
+};
+
+// What a control word does, which decides where the reader sends it.
+enum class KeywordFamily : quint8 {
+    // The document's character set and default font.
+    Document,
+    // `\uc` and `\uN`.
+    Unicode,
+    // A word that stands for one character, such as `\tab` or `\emdash`.
+    SpecialCharacter,
+    CharacterFormat,
+    ParagraphFormat,
+    // Paragraph, page and section breaks, and the footnote number.
+    Break,
+    // Row definitions and the ends of cells and rows.
+    Table,
+    // The properties inside a legacy `\pn` group.
+    LegacyNumbering,
+    // A word that opens a group whose text goes somewhere other than the body, or nowhere.
+    Destination,
+    // A word that means something only inside the font, colour or list table or a picture.
+    TableEntry,
+};
+
+enum PictureKind : int { UnknownPicture, PngPicture, JpegPicture, OtherPicture };
+enum LegacyKind : quint8 { NoLegacy, LegacyBullet, LegacyNumbered, LegacyContinued };
+// How a cell of a row definition is merged with its neighbours, as bits.
+enum CellMergeBit : quint8 {
+    MergeFirst = 1,
+    MergeWithPrevious = 2,
+    MergeFirstVertical = 4,
+    MergeWithAbove = 8,
+};
+
+struct KeywordEntry
+{
+    std::string_view word;
+    Keyword keyword;
+    KeywordFamily family;
+    int value = 0;
+};
+
+// The entry of a control word the reader acts on, or null.
+[[nodiscard]] const KeywordEntry *findKeyword(QByteArrayView word);
+
+// Whether the destination a word opens is read even after `\*`.
+[[nodiscard]] bool isReadDestination(Keyword keyword);
+
+} // namespace Quillmere::Internal

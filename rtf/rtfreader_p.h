@@ -1,0 +1,448 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The RTF reader's state, shared by the files that read each concern: the read loop with its
+// groups and destinations (rtfreader.cpp), text and code pages (rtftext.cpp, rtffonts.cpp),
+// character formatting (rtfcharformat.cpp), paragraphs, lists, tables, pictures and fields.
+#pragma once
+
+#include "rtfkeywords.h"
+#include "rtftokenizer.h"
+#include "rtfunits.h"
+
+#include <QColor>
+#include <QHash>
+#include <QStringDecoder>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFormat>
+#include <QTextListFormat>
+
+#include <array>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+class QTextList;
+class QTextTable;
+
+namespace Quillmere::Internal {
+
+// Limits that keep hostile files from exhausting time or memory. Real files stay far below.
+constexpr int MaxGroupDepth = 1000;
+constexpr int MaxTableDepth = 8;
+constexpr int MaxTableColumns = 63;
+constexpr int MaxListLevels = 9;
+constexpr qsizetype MaxFonts = 10000;
+constexpr qsizetype MaxColors = 10000;
+constexpr qsizetype MaxListDefinitions = 10000;
+constexpr qsizetype MaxShortText = 256;
+constexpr qsizetype MaxCachedFormats = 4096;
+constexpr qsizetype MaxFieldInstruction = 4096;
+constexpr qsizetype MaxPictureBytes = qsizetype(32) << 20;
+constexpr qint64 MaxImagePixelBytes = qint64(64) << 20;
+constexpr qint64 MaxAllImagePixelBytes = qint64(512) << 20;
+constexpr int MaxTwips = 31680;
+constexpr int MaxUnicodeSkip = 16;
+constexpr int NoListOverride = std::numeric_limits<int>::min();
+
+// Where the text of a group goes.
+enum class Destination : quint8 {
+    Body,
+    Skip,
+    FontTable,
+    FontRealName,
+    ColorTable,
+    FieldInstruction,
+    Picture,
+    ListMarker,
+    LegacyNumbering,
+    LegacyNumberingText,
+    ListTable,
+    ListLevelText,
+    ListOverrideTable,
+    UnicodeAlternatives,
+    UnicodeChoice,
+    TableProperties,
+};
+
+// Destinations whose text is decoded and delivered as characters.
+constexpr bool takesCharacters(Destination destination)
+{
+    return destination == Destination::Body || destination == Destination::ListMarker
+        || destination == Destination::FieldInstruction
+        || destination == Destination::LegacyNumberingText;
+}
+
+struct CharState
+{
+    int font = -1;
+    int halfPoints = 0;
+    int foreground = 0;
+    int background = 0;
+    int link = -1;
+    quint8 underline = QTextCharFormat::NoUnderline;
+    quint8 verticalAlignment = QTextCharFormat::AlignNormal;
+    quint8 capitalization = QFont::MixedCase;
+    bool bold = false;
+    bool italic = false;
+    bool strike = false;
+    bool hidden = false;
+
+    friend bool operator==(const CharState &, const CharState &) = default;
+    friend size_t qHash(const CharState &state, size_t seed = 0)
+    {
+        return qHashMulti(seed, state.font, state.halfPoints, state.foreground, state.background,
+                          state.link, state.underline, state.verticalAlignment,
+                          state.capitalization, state.bold, state.italic, state.strike,
+                          state.hidden);
+    }
+};
+
+struct LegacyNumberingState
+{
+    LegacyKind kind = NoLegacy;
+    qint8 style = QTextListFormat::ListDecimal;
+    quint8 level = 0;
+    int start = 1;
+    int texts = -1;
+};
+
+struct ParagraphState
+{
+    int left = 0;
+    int right = 0;
+    int firstLine = 0;
+    int before = 0;
+    int after = 0;
+    int listOverride = NoListOverride;
+    int listLevel = 0;
+    int tableLevel = 0;
+    LegacyNumberingState legacy;
+    int alignment = Qt::AlignLeft;
+    bool inTable = false;
+    bool pageBreakBefore = false;
+};
+
+struct GroupState
+{
+    CharState character;
+    ParagraphState paragraph;
+    int field = -1;
+    int unicodeSkip = 1;
+    Destination destination = Destination::Body;
+    // Where the `\ud` version of a `\upr` group goes.
+    Destination alternativesTarget = Destination::Body;
+    // `\*` was seen: the next word opens a destination that is skipped unless it is read.
+    bool ignorable = false;
+    bool shapePicture = false;
+    bool legacyTextAfter = false;
+};
+
+struct FontInfo
+{
+    QString family;
+    int codePage = 0;
+};
+
+struct FontEntry
+{
+    int number = 0;
+    int charset = -1;
+    int codePage = 0;
+    QByteArray name;
+    QByteArray realName;
+    bool active = false;
+};
+
+struct LevelDefinition
+{
+    int format = 0;
+    int start = 1;
+    QString text;
+    bool textComplete = false;
+};
+
+struct ListDefinition
+{
+    std::array<LevelDefinition, MaxListLevels> levels;
+    int levelCount = 0;
+};
+
+struct LegacyTexts
+{
+    QString before;
+    QString after;
+};
+
+struct FieldInfo
+{
+    QString instruction;
+};
+
+struct PictureState
+{
+    int kind = UnknownPicture;
+    int goalWidth = 0;
+    int goalHeight = 0;
+    int scaleX = 100;
+    int scaleY = 100;
+    int pendingNibble = -1;
+    bool tooLarge = false;
+    QByteArray data;
+};
+
+struct ListLook
+{
+    QTextListFormat::Style style = QTextListFormat::ListDisc;
+    int indent = 1;
+    QString prefix;
+    QString suffix;
+
+    friend bool operator==(const ListLook &, const ListLook &) = default;
+};
+
+// How a paragraph shows its list membership: not at all, by its marker text, or as an item of
+// a QTextList (modern lists are keyed by override and level, legacy ones run on while alike).
+struct ListChoice
+{
+    enum Kind { None, Marker, Modern, Legacy } kind = None;
+    ListLook look;
+    quint64 key = 0;
+};
+
+struct OpenTable
+{
+    QTextTable *table = nullptr;
+    int row = 0;
+    int column = 0;
+    bool rowOpen = true;
+    bool nextCellPending = false;
+    // Per column, the row where the vertical merge running through it began, or -1.
+    std::vector<int> mergeStartRows;
+};
+
+struct MarkerRun
+{
+    QString text;
+    CharState state;
+};
+
+// Whether every byte is printable ASCII or a tab, which every code page decodes alike.
+[[nodiscard]] bool isPlainAscii(QByteArrayView bytes);
+
+// Drops the characters QTextDocument must not receive as text and turns paragraph separators
+// into line separators.
+void removeUnwanted(QString &text);
+
+// The fonts of `\fonttbl` by number, and the entry being read.
+class FontTable
+{
+public:
+    // Decodes a font name's bytes in a code page.
+    using Decoder = std::function<QString(QByteArrayView bytes, int codePage)>;
+
+    void clearEntry() { m_entry = {}; }
+    // Starts the entry of font `number`.
+    void beginEntry(int number);
+    FontEntry &entry() { return m_entry; }
+    // Adds the entry read so far, if one is open and the table has room; its name is in the
+    // font's code page, or `documentCodePage` when the font names none. False when nothing
+    // was added.
+    bool commit(int documentCodePage, const Decoder &decode);
+    [[nodiscard]] const FontInfo *find(int number) const;
+
+private:
+    QHash<int, FontInfo> m_fonts;
+    FontEntry m_entry;
+};
+
+// The colours of `\colortbl`, index 0 being the automatic colour.
+class ColorTable
+{
+public:
+    void clear();
+    // Sets a red, green or blue component of the colour being read.
+    void setComponent(Keyword keyword, int value);
+    // Ends the colour being read, at a `;`.
+    void commit();
+    // The colour at `index`, invalid for the automatic colour and for indexes not defined.
+    [[nodiscard]] QColor at(int index) const;
+
+private:
+    std::vector<QColor> m_colors;
+    int m_red = 0;
+    int m_green = 0;
+    int m_blue = 0;
+    bool m_colorGiven = false;
+};
+
+// The lists of `\listtable` and the overrides of `\listoverridetable` that paragraphs name.
+class ListTable
+{
+public:
+    void addList();
+    void addLevel();
+    // `\listid`: names the list being defined, or the list of the override being read.
+    void setListId(int id, bool inOverrides);
+    void beginOverride() { m_overrideListId = 0; }
+    void addOverride(int number);
+    // The level being defined, or null outside a level or past the ninth.
+    LevelDefinition *currentLevel();
+    // The definition of `level` in the list that override `number` names, or null.
+    [[nodiscard]] const LevelDefinition *level(int number, int level) const;
+
+private:
+    std::vector<ListDefinition> m_listDefinitions;
+    QHash<int, int> m_listIndexById;
+    QHash<int, int> m_listIdByOverride;
+    int m_overrideListId = 0;
+};
+
+class RtfReader
+{
+public:
+    explicit RtfReader(QByteArrayView rtf);
+    std::unique_ptr<QTextDocument> read();
+
+private:
+    void readToken(const RtfToken &token);
+    GroupState &state() { return m_stack.back(); }
+
+    void openGroup();
+    void closeGroup();
+    void endDestination(const GroupState &closed);
+    void controlWord(const RtfToken &token);
+    void controlSymbol(int symbol);
+    void literalBytes(QByteArrayView bytes);
+    void hexByte(int byte);
+    void binary(QByteArrayView data);
+
+    // the read loop, groups and destinations (rtfreader.cpp)
+    void documentWord(const KeywordEntry &entry, const RtfToken &token);
+    void headerWord(const KeywordEntry &entry, int parameter);
+    void enterDestination(Keyword keyword);
+    void enterBodyDestination(Keyword keyword);
+
+    // text (rtftext.cpp)
+    void flushBytes();
+    void unicodeCharacter(int parameter);
+    void deliver(QStringView text);
+    void deliverCharacters(QStringView text);
+    void deliverLatin1(QLatin1StringView text);
+    void deliverSurrogate();
+    void appendToDestination(QStringView text);
+    bool beginBodyText();
+
+    // fonts and code pages (rtffonts.cpp)
+    void fontTableWord(const KeywordEntry &entry, int parameter);
+    void fontTableText(QByteArrayView bytes);
+    void commitFont();
+    int codePage(const CharState &character);
+    QStringDecoder &decoder(int codePage);
+    QString decode(QByteArrayView bytes, int codePage);
+
+    // character formatting and colours (rtfcharformat.cpp)
+    void characterWord(const KeywordEntry &entry, const RtfToken &token);
+    void colorTableText(QByteArrayView bytes);
+    QTextCharFormat charFormat(const CharState &character);
+
+    // paragraphs (rtfparagraphs.cpp)
+    void paragraphWord(const KeywordEntry &entry, const RtfToken &token);
+    void breakWord(const KeywordEntry &entry);
+    QTextBlockFormat blockFormat(const ParagraphState &paragraph, bool listItem);
+    void flushRun();
+    void ensureContentPosition(int tableLevel);
+    void finishParagraph(const ParagraphState &paragraph, int tableLevel);
+    void breakParagraph(int tableLevel);
+
+    // lists (rtflists.cpp)
+    void listTableWord(const KeywordEntry &entry, int parameter);
+    void legacyNumberingWord(const KeywordEntry &entry, const RtfToken &token);
+    void enterListDestination(Keyword keyword);
+    void listLevelText(QByteArrayView bytes);
+    void insertMarker(const ParagraphState &paragraph);
+    ListChoice listChoice(const ParagraphState &paragraph) const;
+    std::optional<ListChoice> modernList(const ParagraphState &paragraph) const;
+    ListChoice legacyList(const ParagraphState &paragraph) const;
+    void attachToList(const ListChoice &choice);
+
+    // tables (rtftables.cpp)
+    void tableWord(const KeywordEntry &entry, const RtfToken &token);
+    int tableLevelOf(const ParagraphState &paragraph) const;
+    void enterTableLevel(int level);
+    void openTable();
+    void closeInnermostTable();
+    void moveToCell(OpenTable &table);
+    void applyRowDefinition(OpenTable &table, int level);
+    void endCell(int level);
+    void endRow(int level);
+    void mergeRowCells(OpenTable &table);
+
+    // pictures (rtfpictures.cpp)
+    void pictureWord(const KeywordEntry &entry, int parameter);
+    void enterPictureDestination(Keyword keyword);
+    void pictureText(QByteArrayView bytes);
+    void finishPicture();
+
+    // fields (rtffields.cpp)
+    void enterFieldDestination(Keyword keyword);
+
+    RtfTokenizer m_tokenizer;
+    std::unique_ptr<QTextDocument> m_document;
+    QTextCursor m_cursor;
+    std::vector<GroupState> m_stack;
+    int m_overflowDepth = 0;
+    bool m_finished = false;
+    int m_fallbackToSkip = 0;
+    char16_t m_highSurrogate = 0;
+
+    int m_headerCodePage = 1252;
+    int m_ansiCodePage = 0;
+    int m_defaultFont = 0;
+    FontTable m_fonts;
+    int m_cachedFontNumber = -1;
+    int m_cachedCodePage = 0;
+    bool m_codePageCached = false;
+    std::unordered_map<int, QStringDecoder> m_decoders;
+    QByteArray m_bytes;
+
+    ColorTable m_colors;
+
+    QString m_runText;
+    CharState m_runState;
+    QHash<CharState, QTextCharFormat> m_formats;
+    std::vector<MarkerRun> m_marker;
+    bool m_paragraphOpen = false;
+    bool m_breakPending = false;
+    // The cursor's block was made by Qt (a table cell, the block after a table), not by an
+    // insertion of an empty block format.
+    bool m_blockFormatUnknown = false;
+    bool m_pageBreakNext = false;
+    bool m_sectionBreakNext = false;
+    int m_footnotes = 0;
+
+    std::vector<FieldInfo> m_fields;
+    QStringList m_links;
+    std::vector<LegacyTexts> m_legacyTexts;
+
+    ListTable m_lists;
+    QHash<quint64, QTextList *> m_modernLists;
+    QTextList *m_legacyList = nullptr;
+    ListLook m_legacyLook;
+
+    std::vector<OpenTable> m_tables;
+    std::vector<int> m_cellEdges;
+    std::vector<quint8> m_cellMerges;
+    quint8 m_nextCellMerge = 0;
+    int m_rowLeft = 0;
+    bool m_rowDefinitionNested = false;
+
+    PictureState m_picture;
+    bool m_shapePictureEnded = false;
+    int m_imageCount = 0;
+    qint64 m_imageBytes = 0;
+};
+
+} // namespace Quillmere::Internal

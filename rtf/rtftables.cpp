@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Tables: row definitions, cells and rows, nesting, and merged cells.
+#include "rtfreader_p.h"
+
+#include <QTextTable>
+
+#include <algorithm>
+
+namespace Quillmere::Internal {
+
+void RtfReader::tableWord(const KeywordEntry &entry, const RtfToken &token)
+{
+    const GroupState &group = state();
+    const bool body = group.destination == Destination::Body;
+    const int level = tableLevelOf(group.paragraph);
+    const int nestedLevel = std::max(2, level);
+    switch (entry.keyword) {
+    case Keyword::RowDefaults:
+        m_cellEdges.clear();
+        m_cellMerges.clear();
+        m_nextCellMerge = 0;
+        m_rowLeft = 0;
+        m_rowDefinitionNested = group.destination == Destination::TableProperties;
+        return;
+    case Keyword::RowLeft:
+        m_rowLeft = std::clamp(token.parameter, -MaxTwips, MaxTwips);
+        return;
+    case Keyword::CellEdge:
+        if (m_cellEdges.size() < size_t(MaxTableColumns)) {
+            const int previous = m_cellEdges.empty() ? m_rowLeft : m_cellEdges.back();
+            m_cellEdges.push_back(
+                std::max(std::clamp(token.parameter, -MaxTwips, MaxTwips), previous + 1));
+            m_cellMerges.push_back(m_nextCellMerge);
+        }
+        m_nextCellMerge = 0;
+        return;
+    case Keyword::CellMerge:
+        m_nextCellMerge |= quint8(entry.value);
+        return;
+    case Keyword::Cell:
+    case Keyword::NestedCell:
+        // Outside every table a cell end can only mean the end of a paragraph.
+        if (body && level == 0 && m_tables.empty())
+            breakParagraph(0);
+        else if (body)
+            endCell(entry.keyword == Keyword::Cell ? 1 : std::min(nestedLevel, MaxTableDepth));
+        return;
+    case Keyword::Row:
+        if (body)
+            endRow(1);
+        return;
+    case Keyword::NestedRow:
+        if (body || group.destination == Destination::TableProperties)
+            endRow(std::min(nestedLevel, MaxTableDepth));
+        return;
+    default:
+        return;
+    }
+}
+
+int RtfReader::tableLevelOf(const ParagraphState &paragraph) const
+{
+    return std::max(paragraph.tableLevel, paragraph.inTable ? 1 : 0);
+}
+
+void RtfReader::enterTableLevel(int level)
+{
+    while (int(m_tables.size()) > level)
+        closeInnermostTable();
+    for (int index = 0; index < level; ++index) {
+        if (index == int(m_tables.size()))
+            openTable();
+        OpenTable &table = m_tables[size_t(index)];
+        if (!table.rowOpen) {
+            table.table->appendRows(1);
+            table.row = table.table->rows() - 1;
+            table.column = 0;
+            table.rowOpen = true;
+            table.nextCellPending = false;
+            moveToCell(table);
+        } else if (table.nextCellPending) {
+            table.nextCellPending = false;
+            if (table.column + 1 < MaxTableColumns) {
+                ++table.column;
+                if (table.column >= table.table->columns())
+                    table.table->appendColumns(1);
+                moveToCell(table);
+            } else {
+                // Cells past the widest row Word allows share the last one.
+                m_breakPending = true;
+            }
+        }
+    }
+}
+
+void RtfReader::moveToCell(OpenTable &table)
+{
+    m_cursor = table.table->cellAt(table.row, table.column).firstCursorPosition();
+    m_blockFormatUnknown = true;
+    m_breakPending = false;
+    m_paragraphOpen = false;
+}
+
+void RtfReader::openTable()
+{
+    const int level = int(m_tables.size()) + 1;
+    const bool definitionFits = m_rowDefinitionNested == (level > 1);
+    const int columns = definitionFits ? std::max<int>(1, int(m_cellEdges.size())) : 1;
+    m_breakPending = false;
+    OpenTable table;
+    table.table = m_cursor.insertTable(1, columns);
+    m_blockFormatUnknown = true;
+    m_paragraphOpen = false;
+    applyRowDefinition(table, level);
+    m_tables.push_back(table);
+}
+
+void RtfReader::closeInnermostTable()
+{
+    QTextTable *table = m_tables.back().table;
+    m_tables.pop_back();
+    m_cursor.setPosition(table->lastPosition() + 1);
+    m_blockFormatUnknown = true;
+    m_breakPending = false;
+    m_paragraphOpen = false;
+}
+
+void RtfReader::applyRowDefinition(OpenTable &table, int level)
+{
+    if (m_cellEdges.empty() || m_rowDefinitionNested != (level > 1))
+        return;
+    QList<QTextLength> widths;
+    int previous = m_rowLeft;
+    for (const int edge : m_cellEdges) {
+        widths.append(
+            QTextLength(QTextLength::FixedLength, (edge - previous) / TwipsPerDocumentPixel));
+        previous = edge;
+    }
+    if (table.table->columns() < widths.size())
+        table.table->appendColumns(int(widths.size()) - table.table->columns());
+    // One constraint per column, always: Qt 6.4 writes past the end of a shorter list when it
+    // inserts columns later.
+    widths.resize(table.table->columns(), QTextLength(QTextLength::VariableLength, 0));
+    QTextTableFormat format = table.table->format();
+    format.setColumnWidthConstraints(widths);
+    table.table->setFormat(format);
+}
+
+void RtfReader::endCell(int level)
+{
+    flushRun();
+    enterTableLevel(level);
+    finishParagraph(state().paragraph, level);
+    m_tables.back().nextCellPending = true;
+}
+
+void RtfReader::endRow(int level)
+{
+    flushRun();
+    if (int(m_tables.size()) < level)
+        return;
+    while (int(m_tables.size()) > level)
+        closeInnermostTable();
+    if (m_paragraphOpen || !m_marker.empty())
+        finishParagraph(state().paragraph, level);
+    OpenTable &table = m_tables.back();
+    if (table.row == 0)
+        applyRowDefinition(table, level);
+    if (m_rowDefinitionNested == (level > 1))
+        mergeRowCells(table);
+    table.rowOpen = false;
+    table.nextCellPending = false;
+    m_breakPending = false;
+}
+
+// Merges the cells of the row just ended as its definition says: across the row now, down
+// from the row where a vertical merge began.
+void RtfReader::mergeRowCells(OpenTable &table)
+{
+    QTextTable *const qtTable = table.table;
+    const int count = std::min(int(m_cellMerges.size()), qtTable->columns());
+    for (int column = 0; column < count; ++column) {
+        if (!(m_cellMerges[size_t(column)] & MergeFirst))
+            continue;
+        int span = 1;
+        while (column + span < count && (m_cellMerges[size_t(column + span)] & MergeWithPrevious))
+            ++span;
+        qtTable->mergeCells(table.row, column, 1, span);
+    }
+    table.mergeStartRows.resize(size_t(qtTable->columns()), -1);
+    for (int column = 0; column < count; ++column) {
+        int &start = table.mergeStartRows[size_t(column)];
+        const quint8 merge = m_cellMerges[size_t(column)];
+        if (merge & MergeFirstVertical) {
+            start = table.row;
+        } else if ((merge & MergeWithAbove) && start >= 0) {
+            const int columns = qtTable->cellAt(start, column).columnSpan();
+            qtTable->mergeCells(start, column, table.row - start + 1, columns);
+        } else {
+            start = -1;
+        }
+    }
+}
+
+} // namespace Quillmere::Internal
