@@ -92,11 +92,19 @@ void checkFileForm(const QByteArray &rtf)
     }
     const QString text = QString::fromLatin1(unwrapped(rtf));
     QSet<int> fonts;
-    for (const auto &match : QRegularExpression(u"\\{\\\\f(\\d+)\\\\fnil"_qs).globalMatch(text))
+    QStringList names;
+    static const QRegularExpression font(u"\\{\\\\f(\\d+)\\\\fnil\\\\fcharset\\d+ ([^;]*);"_qs);
+    for (const auto &match : font.globalMatch(text)) {
         fonts.insert(match.captured(1).toInt());
+        names << match.captured(2);
+    }
     const qsizetype colourTable = text.indexOf(u"{\\colortbl"_qs);
     const qsizetype body = text.indexOf(u'}', colourTable);
-    const int colours = int(text.mid(colourTable, body - colourTable).count(u';'));
+    const QStringList colourEntries = text.mid(colourTable, body - colourTable).split(u';');
+    const int colours = int(colourEntries.size() - 1);
+    // Each font and colour is declared once.
+    QCOMPARE(QSet(names.begin(), names.end()).size(), names.size());
+    QCOMPARE(QSet(colourEntries.begin(), colourEntries.end()).size(), colourEntries.size());
     for (const auto &match : QRegularExpression(u"\\\\(?:f|pnf)(\\d+)"_qs).globalMatch(text, body))
         QVERIFY2(fonts.contains(match.captured(1).toInt()), qPrintable(match.captured()));
     static const QRegularExpression colourWord(u"\\\\(?:cf|highlight|clcbpat)(\\d+)"_qs);
@@ -135,7 +143,8 @@ QTextCharFormat randomCharacters(QRandomGenerator &random)
         format.setBackground(QColor::fromRgb(random.generate() & 0xFFFFFF));
     if ((flags & 0x1C00) == 0x1C00) {
         format.setAnchor(true);
-        format.setAnchorHref(u"https://example.org/page%1#part"_qs.arg(random.bounded(3)));
+        format.setAnchorHref(u"https://example.org/%1#part"_qs.arg(
+            u"long-path/"_qs.repeated(int(random.bounded(3)) * 20)));
     }
     return format;
 }
@@ -154,6 +163,7 @@ void insertRuns(QTextCursor &cursor, QRandomGenerator &random)
         u"smile 😊 gothic 𐌰𐌱"_qs,
         u"Ωmega Łódź ğüş"_qs,
         u"2024"_qs,
+        QString(300, u'x'),
     };
     for (int run = 0, runs = 1 + random.bounded(4); run < runs; ++run)
         cursor.insertText(texts[random.bounded(int(std::size(texts)))], randomCharacters(random));
