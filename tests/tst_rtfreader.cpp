@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plaintext.h"
-#include "richtexteditor.h"
 #include "rtfdump.h"
 #include "rtfreader.h"
 #include "rtftokenizer.h"
 
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Quillmere;
@@ -47,10 +45,6 @@ private slots:
     void hostileInputLoads_data();
     void hostileInputLoads();
     void longRowsAreBounded();
-    void loadFileReplacesDocument_data();
-    void loadFileReplacesDocument();
-    void failedLoadLeavesDocumentUntouched_data();
-    void failedLoadLeavesDocumentUntouched();
 };
 
 void TestRtfReader::fixtures_data()
@@ -132,82 +126,6 @@ void TestRtfReader::longRowsAreBounded()
                  { u"[cell0,0]"_qs, u"A"_qs, u"[cell0,1]"_qs, u"B"_qs, u"[cell0,2]"_qs, u"C"_qs }));
     QCOMPARE(lines.filter(u"[cell1,"_qs).size(), 63);
     QCOMPARE(lines.filter(QRegularExpression(u"^x$"_qs)).size(), 100);
-}
-
-void TestRtfReader::loadFileReplacesDocument_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
-
-    QTest::addRow("RTF") << QByteArray("{\\rtf1 {\\b Hello}\\par world}") << u"<b>Hello|world"_qs;
-    QTest::addRow("plain text") << QByteArray("{Hello}\r\nworld") << u"{Hello}|world"_qs;
-    QTest::addRow("RTF cut short")
-        << QByteArray("{\\rtf1 {\\b Hello}\\par world") << u"<b>Hello|world"_qs;
-    QTest::addRow("empty file") << QByteArray() << QString();
-}
-
-void TestRtfReader::loadFileReplacesDocument()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QTemporaryDir folder;
-    QFile file(folder.filePath(u"document.rtf"_qs));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
-
-    RichTextEditor editor;
-    editor.setDocumentText(u"old text"_qs);
-    const FileResult result = editor.LoadFile(file.fileName());
-    QVERIFY2(result.ok, qPrintable(result.reason));
-    QCOMPARE(RtfDump::line(*editor.document()), text);
-    QVERIFY(!editor.document()->isUndoAvailable() && !editor.document()->isRedoAvailable());
-    // The loaded document is editable and undoable like any other.
-    QTextCursor(editor.document()).insertText(u"x"_qs);
-    QVERIFY(editor.document()->isUndoAvailable());
-}
-
-void TestRtfReader::failedLoadLeavesDocumentUntouched_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addRow("missing file") << u"missing.rtf"_qs;
-    QTest::addRow("folder") << u"folder"_qs;
-    QTest::addRow("file over 200 MB") << u"huge.rtf"_qs;
-    QTest::addRow("unreadable file") << u"unreadable.rtf"_qs;
-    QTest::addRow("path through a file") << u"huge.rtf/inner.rtf"_qs;
-    QTest::addRow("empty path") << QString();
-}
-
-void TestRtfReader::failedLoadLeavesDocumentUntouched()
-{
-    QFETCH(QString, name);
-    QTemporaryDir folder;
-    QVERIFY(QDir(folder.path()).mkdir(u"folder"_qs));
-    for (const QString &file : { u"huge.rtf"_qs, u"unreadable.rtf"_qs }) {
-        QFile rtf(folder.filePath(file));
-        QVERIFY(rtf.open(QIODevice::WriteOnly) && rtf.write("{\\rtf1 x}") > 0);
-    }
-    QVERIFY(QFile::resize(folder.filePath(u"huge.rtf"_qs), (qint64(200) << 20) + 1));
-    QFile::setPermissions(folder.filePath(u"unreadable.rtf"_qs), QFileDevice::WriteOwner);
-    if (name == u"unreadable.rtf" && QFile(folder.filePath(name)).open(QIODevice::ReadOnly))
-        QSKIP("Running as a user who can read any file");
-
-    RichTextEditor editor;
-    editor.setHtml(u"<p><b>bold</b> <i style='color:#ff0000'>red</i></p><ul><li>item</li></ul>"_qs);
-    editor.setDocumentText(u"first"_qs);
-    editor.setDocumentText(u"second\r\nline"_qs);
-    QTextDocument *before = editor.document();
-    const QString html = before->toHtml();
-    const int undoSteps = before->availableUndoSteps();
-
-    const FileResult result = editor.LoadFile(name.isEmpty() ? name : folder.filePath(name));
-    QVERIFY(!result.ok && !result.reason.isEmpty());
-    QCOMPARE(editor.document(), before);
-    QCOMPARE(before->toHtml(), html);
-    QCOMPARE(before->availableUndoSteps(), undoSteps);
-    editor.undo();
-    QCOMPARE(editor.documentText(), u"first"_qs);
-    editor.undo();
-    QVERIFY(editor.document()->toPlainText().startsWith(u"bold red"_qs));
 }
 
 QTEST_MAIN(TestRtfReader)
