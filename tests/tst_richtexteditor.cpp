@@ -4,6 +4,7 @@
 #include "richtexteditor.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -57,6 +58,10 @@ private slots:
     void mouseDownReportsButtonCodes();
     void moveInTwipsPlacesAtDpi();
     void installedDocumentHasNoUndoHistory();
+    void loadFileReplacesDocument_data();
+    void loadFileReplacesDocument();
+    void failedLoadLeavesDocumentUntouched_data();
+    void failedLoadLeavesDocumentUntouched();
 };
 
 void TestRichTextEditor::startsEmptyWithoutContextMenu()
@@ -315,6 +320,89 @@ void TestRichTextEditor::installedDocumentHasNoUndoHistory()
     QVERIFY(!loaded->isUndoAvailable());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(editor.findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly).size(), 1);
+}
+
+void TestRichTextEditor::loadFileReplacesDocument_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    QTest::addColumn<bool>("bold");
+    QTest::addRow("RTF") << QByteArray("{\\rtf1 {\\b Hello}\\par world}") << u"Hello\r\nworld"_qs
+                         << true;
+    QTest::addRow("plain text") << QByteArray("{Hello}\r\nworld") << u"{Hello}\r\nworld"_qs
+                                << false;
+    QTest::addRow("RTF cut short")
+        << QByteArray("{\\rtf1 {\\b Hello}\\par world") << u"Hello\r\nworld"_qs << true;
+    QTest::addRow("empty file") << QByteArray() << QString() << false;
+}
+
+void TestRichTextEditor::loadFileReplacesDocument()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(bool, bold);
+    QTemporaryDir folder;
+    QFile file(folder.filePath(u"document.rtf"_qs));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+
+    RichTextEditor editor;
+    editor.setDocumentText(u"old text"_qs);
+    const FileResult result = editor.LoadFile(file.fileName());
+    QVERIFY2(result.ok, qPrintable(result.reason));
+    QCOMPARE(editor.documentText(), text);
+    QCOMPARE(QTextCursor(editor.document()).block().begin().fragment().charFormat().fontWeight()
+                 == QFont::Bold,
+             bold);
+    QVERIFY(!editor.document()->isUndoAvailable() && !editor.document()->isRedoAvailable());
+    // The loaded document is editable and undoable like any other.
+    QTextCursor(editor.document()).insertText(u"x"_qs);
+    QVERIFY(editor.document()->isUndoAvailable());
+}
+
+void TestRichTextEditor::failedLoadLeavesDocumentUntouched_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addRow("missing file") << u"missing.rtf"_qs;
+    QTest::addRow("folder") << u"folder"_qs;
+    QTest::addRow("file over 200 MB") << u"huge.rtf"_qs;
+    QTest::addRow("unreadable file") << u"unreadable.rtf"_qs;
+    QTest::addRow("path through a file") << u"huge.rtf/inner.rtf"_qs;
+    QTest::addRow("empty path") << QString();
+}
+
+void TestRichTextEditor::failedLoadLeavesDocumentUntouched()
+{
+    QFETCH(QString, name);
+    QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkdir(u"folder"_qs));
+    for (const QString &file : { u"huge.rtf"_qs, u"unreadable.rtf"_qs }) {
+        QFile rtf(folder.filePath(file));
+        QVERIFY(rtf.open(QIODevice::WriteOnly) && rtf.write("{\\rtf1 x}") > 0);
+    }
+    QVERIFY(QFile::resize(folder.filePath(u"huge.rtf"_qs), (qint64(200) << 20) + 1));
+    QFile::setPermissions(folder.filePath(u"unreadable.rtf"_qs), QFileDevice::WriteOwner);
+    if (name == u"unreadable.rtf" && QFile(folder.filePath(name)).open(QIODevice::ReadOnly))
+        QSKIP("Running as a user who can read any file");
+
+    RichTextEditor editor;
+    editor.setHtml(u"<p><b>bold</b> <i style='color:#ff0000'>red</i></p><ul><li>item</li></ul>"_qs);
+    editor.setDocumentText(u"first"_qs);
+    editor.setDocumentText(u"second\r\nline"_qs);
+    QTextDocument *before = editor.document();
+    const QString html = before->toHtml();
+    const int undoSteps = before->availableUndoSteps();
+
+    const FileResult result = editor.LoadFile(name.isEmpty() ? name : folder.filePath(name));
+    QVERIFY(!result.ok && !result.reason.isEmpty());
+    QCOMPARE(editor.document(), before);
+    QCOMPARE(before->toHtml(), html);
+    QCOMPARE(before->availableUndoSteps(), undoSteps);
+    editor.undo();
+    QCOMPARE(editor.documentText(), u"first"_qs);
+    editor.undo();
+    QVERIFY(editor.document()->toPlainText().startsWith(u"bold red"_qs));
 }
 
 QTEST_MAIN(TestRichTextEditor)

@@ -40,5 +40,9 @@ for folder in "$@"; do
 done
 shift "$count"
 echo "Fuzzing the RTF reader for $seconds s; new inputs go to $found"
+export LSAN_OPTIONS="suppressions=$source_dir/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# libFuzzer reports a failure with exit code 77 unless told otherwise, and CTest counts 77 as a
+# skip; a failing input is kept in the build folder.
 exec "$build_dir/fuzz_rtfreader" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -error_exitcode=1 -timeout_exitcode=1 -artifact_prefix="$build_dir/" \
     -max_len=65536 -dict="$source_dir/rtf.dict" -print_final_stats=1 "$found" "$@"
