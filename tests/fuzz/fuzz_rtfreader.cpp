@@ -62,7 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     document->setTextWidth(400);
     document->documentLayout()->documentSize();
     const auto reread = Quillmere::readRtf(Quillmere::writeRtf(*document));
-    if (reread->toPlainText() != document->toPlainText() && !hasSymbolFontText(*document))
+    QString expected = document->toPlainText();
+    // Plain text may hold control characters, which a rich-text document does not keep; a
+    // vertical tab is saved as the line break Qt takes it for.
+    if (!Quillmere::looksLikeRtf(bytes)) {
+        expected.replace(u'\v', u'\n');
+        expected.removeIf([](QChar c) { return c.unicode() < 0x20 && c != u'\t' && c != u'\n'; });
+    }
+    if (reread->toPlainText() != expected && !hasSymbolFontText(*document))
         __builtin_trap();
     return 0;
 }
