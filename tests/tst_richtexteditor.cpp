@@ -81,11 +81,9 @@ void TestRichTextEditor::writtenTextReadsBack_data()
 
     QTest::addRow("bare LF") << u"one\ntwo"_qs << u"one\r\ntwo"_qs;
     QTest::addRow("bare CR") << u"one\rtwo"_qs << u"one\r\ntwo"_qs;
-    QTest::addRow("trailing break") << u"end\r\n"_qs << u"end\r\n"_qs;
     QTest::addRow("looks like markup") << u"<b>not bold</b>"_qs << u"<b>not bold</b>"_qs;
     // Large writes are filled in slices of 128K units; a pair must never be split.
-    const QString longText = QString(128 * 1024 - 1, u'a') + u"\r\n"_qs + QString(200000, u'b')
-        + u"\r\n"_qs + QString(64 * 1024, u'c');
+    const QString longText = QString(128 * 1024 - 1, u'a') + u"\r\nb"_qs;
     QTest::addRow("CR LF on a slice boundary") << longText << longText;
 }
 

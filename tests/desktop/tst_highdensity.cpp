@@ -62,7 +62,6 @@ private slots:
     void cleanupTestCase();
     void toolbarPicturesComeFromLargeArt_data();
     void toolbarPicturesComeFromLargeArt();
-    void windowIconOffersLargeArt();
 
 private:
     QWidget *button(const QString &key) const;
@@ -110,16 +109,6 @@ void TestHighDensity::toolbarPicturesComeFromLargeArt()
     QVERIFY2(findPicture(shot, picture(image, 32)), "the 32 x 32 art is not drawn as it is");
     const QImage enlarged = picture(image, 16).scaled(32, 32);
     QVERIFY2(!findPicture(shot, enlarged), "the 16 x 16 art is drawn enlarged");
-}
-
-void TestHighDensity::windowIconOffersLargeArt()
-{
-    const QImage drawn = m_window->windowIcon()
-                             .pixmap(QSize(16, 16), m_window->devicePixelRatio())
-                             .toImage()
-                             .convertToFormat(QImage::Format_ARGB32);
-    QCOMPARE(drawn.size(), QSize(32, 32));
-    QVERIFY(pictureAt(drawn, picture(u"book", 32), 0, 0));
 }
 
 QTEST_MAIN(TestHighDensity)
