@@ -305,6 +305,7 @@ void TestFileCommands::failedSaveIsShownOverTheWindow()
             QVERIFY2(box->text().contains(u'\u201c' + path + u'\u201d'), qPrintable(box->text()));
             QVERIFY2(box->text().size() > saveFailureMessage(path, {}).size(),
                      "the message gives no reason");
+            QVERIFY2(box->text().contains(u"still open"_qs), qPrintable(box->text()));
             pressButton(box, QMessageBox::Ok);
         });
     {
@@ -312,6 +313,7 @@ void TestFileCommands::failedSaveIsShownOverTheWindow()
         SaveDocument(edited.editor, dialog);
     }
     verifyDriven(driver);
+    QVERIFY(!saveFailureMessage(path, {}).contains(u"\n\n\n"_qs));
     QCOMPARE(entriesOf(folder.path()), QStringList());
     edited.verifyUnchanged();
 }

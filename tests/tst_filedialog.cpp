@@ -92,7 +92,8 @@ void TestFileDialog::patternsBecomeWildcards()
 }
 
 // Each showing checks the settings, then changes what a person can change before it closes;
-// the next showing must start afresh on the Text Files entry.
+// the next showing must start afresh on the Text Files entry, with the name chosen last or,
+// before any, none: not one typed into a cancelled dialog.
 void TestFileDialog::settingsHoldOnEveryShowing()
 {
     QTemporaryDir folder;
@@ -103,25 +104,31 @@ void TestFileDialog::settingsHoldOnEveryShowing()
     const QStringList entries { u"All Files (*.*)"_qs, u"Rich Text Files(*.rtf)"_qs,
                                 u"Text Files(*.txt)"_qs, u"current: Text Files(*.txt)"_qs };
     ModalDriver driver;
-    for (const FileDialogMode mode : { FileDialogMode::Open, FileDialogMode::Save,
-                                       FileDialogMode::Open, FileDialogMode::Save }) {
-        const bool open = mode == FileDialogMode::Open;
-        driver.on<QFileDialog>([&, open](QFileDialog *shown) {
+    for (int showing = 0; showing < 5; ++showing) {
+        const bool open = showing % 2 == 1;
+        driver.on<QFileDialog>([&, open, showing](QFileDialog *shown) {
             QCOMPARE(shown->acceptMode(), open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
             QCOMPARE(shown->fileMode(), open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
             QCOMPARE(shown->testOption(QFileDialog::DontConfirmOverwrite), open);
             QCOMPARE(shown->defaultSuffix(), QString());
             QCOMPARE(filterEntries(shown), entries);
+            QCOMPARE(fileNameEdit(shown)->text(), showing < 2 ? QString() : u"existing.txt"_qs);
             pickFilterEntry(shown, 0);
             shown->setDefaultSuffix(u"doc"_qs);
+            if (showing == 0) {
+                typeFileName(shown, u"typed but cancelled.txt"_qs);
+                shown->reject();
+                return;
+            }
             acceptFileName(shown, existing);
         });
-        if (!open)
+        if (!open && showing > 0)
             driver.on<QMessageBox>([](QMessageBox *box) { pressButton(box, QMessageBox::Yes); });
     }
-    for (const FileDialogMode mode :
-         { FileDialogMode::Open, FileDialogMode::Save, FileDialogMode::Open, FileDialogMode::Save })
-        QCOMPARE(answer(dialog.choosePath(mode)), existing);
+    for (int showing = 0; showing < 5; ++showing)
+        QCOMPARE(
+            answer(dialog.choosePath(showing % 2 ? FileDialogMode::Open : FileDialogMode::Save)),
+            showing == 0 ? answer(std::nullopt) : existing);
     QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
 }
 

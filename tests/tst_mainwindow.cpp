@@ -110,12 +110,17 @@ void TestMainWindow::windowHasTitleIconAndNames()
         QVERIFY2(named, name);
     }
     QCOMPARE(window.imageList()->count(), 6);
+    QVERIFY(window.imageList()->image(0).isNull() && window.imageList()->image(7).isNull());
+    QVERIFY(!window.imageList()->image(6).isNull());
     QCOMPARE(window.editor()->contextMenuPolicy(), Qt::NoContextMenu);
     QVERIFY(window.findChildren<QMenuBar *>().isEmpty());
-    QStringList items;
-    for (QAction *item : window.popupMenu()->actions())
+    QStringList items { window.popupMenu()->title() };
+    for (QAction *item : window.popupMenu()->actions()) {
         items << item->objectName() + u' ' + item->text() + u' ' + item->shortcut().toString();
-    QCOMPARE(items, (QStringList { u"copy Copy Ctrl+C"_qs, u"paste Paste Ctrl+V"_qs }));
+        QVERIFY(item->isShortcutVisibleInContextMenu());
+    }
+    QCOMPARE(items,
+             (QStringList { u"Popup"_qs, u"copy Copy Ctrl+C"_qs, u"paste Paste Ctrl+V"_qs }));
 }
 
 // The layout numbers, in twips: window 7980 x 6690, toolbar 630, editor 5619 high below it,
@@ -187,7 +192,7 @@ void TestMainWindow::toolbarShowsEveryCaptionInOneRow()
             QVERIFY(widget->width() <= twipsToPixels(120, dpi));
             continue;
         }
-        captions << action->text();
+        captions << action->text() + u'/' + action->toolTip();
         if (top < 0)
             top = widget->y();
         QCOMPARE(widget->y(), top);
@@ -197,8 +202,9 @@ void TestMainWindow::toolbarShowsEveryCaptionInOneRow()
                  "caption would be elided");
     }
     QCOMPARE(captions,
-             (QStringList { u"Open File"_qs, u"Apply Crownify"_qs, u"Save File"_qs, u"Copy"_qs,
-                            u"Paste"_qs, u"Exit Program"_qs }));
+             (QStringList { u"Open File/Open File"_qs, u"Apply Crownify/Edit Case"_qs,
+                            u"Save File/Save File"_qs, u"Copy/Copy"_qs, u"Paste/Paste"_qs,
+                            u"Exit Program/Exit Program"_qs }));
 }
 
 void TestMainWindow::dispatchMatchesExactKeysOnly_data()
