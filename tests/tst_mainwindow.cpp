@@ -113,6 +113,7 @@ void TestMainWindow::windowHasTitleIconAndNames()
     QVERIFY(window.imageList()->image(0).isNull() && window.imageList()->image(7).isNull());
     QVERIFY(!window.imageList()->image(6).isNull());
     QCOMPARE(window.editor()->contextMenuPolicy(), Qt::NoContextMenu);
+    QCOMPARE(window.editor()->backgroundRole(), QPalette::Base);
     QVERIFY(window.findChildren<QMenuBar *>().isEmpty());
     QStringList items { window.popupMenu()->title() };
     for (QAction *item : window.popupMenu()->actions()) {
