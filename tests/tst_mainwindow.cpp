@@ -102,6 +102,7 @@ void TestMainWindow::windowHasTitleIconAndNames()
     Form1 window;
     QCOMPARE(window.windowTitle(), u"Change the first letter of every word to Upper Case"_qs);
     QVERIFY(window.windowIcon().availableSizes().contains(QSize(32, 32)));
+    QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
     for (const char *name : { "Form1", "RichTextBox1", "Toolbar1", "StatusBar1", "ImageList1",
                               "CommonDialog1", "mnuPopup" }) {
         QObject *named = window.objectName() == QLatin1String(name)
@@ -132,6 +133,7 @@ void TestMainWindow::initialLayoutMatchesTwips()
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(QApplication::focusWidget(), window.editor());
+    QVERIFY(!window.editor()->nextInFocusChain()->isAncestorOf(window.editor()));
     const QRect editor = window.editor()->geometry();
     const QRect toolBar = window.toolBar()->geometry();
     const QRect statusBar = window.statusBar()->geometry();

@@ -220,6 +220,7 @@ void TestStatusBar::pressesCountOnceAtTheWindow()
     // A key held down repeats its press, which must not flip the toggle again.
     QKeyEvent held(QEvent::KeyPress, key, modifiers, QString(), true);
     QCoreApplication::sendEvent(window.windowHandle(), &held);
+    QCOMPARE(keys.isCapsLockOn(), capsLock);
     QCOMPARE(keys.isInsertToggleOn(), insert);
 }
 
