@@ -113,6 +113,7 @@ void TestMainWindow::windowHasTitleIconAndNames()
     QCOMPARE(window.imageList()->count(), 6);
     QVERIFY(window.imageList()->image(0).isNull() && window.imageList()->image(7).isNull());
     QVERIFY(!window.imageList()->image(6).isNull());
+    QCOMPARE(window.toolBar()->iconSize(), QSize(16, 16));
     QCOMPARE(window.editor()->contextMenuPolicy(), Qt::NoContextMenu);
     QCOMPARE(window.editor()->backgroundRole(), QPalette::Base);
     QVERIFY(window.findChildren<QMenuBar *>().isEmpty());
