@@ -56,16 +56,8 @@ class TestClipboard : public QObject
 
 private slots:
     void init();
-    void copiedLineBreaksBecomeLf_data();
-    void copiedLineBreaksBecomeLf();
-    void pastedLineBreaksBecomeCrLf_data();
-    void pastedLineBreaksBecomeCrLf();
     void pastedLineBreaksMatchOracleForAllShortTexts();
-    void copyThenPasteLeavesDocumentAsItWas_data();
-    void copyThenPasteLeavesDocumentAsItWas();
-    void copyPutsOnlyPlainTextWithLf();
-    void pasteAcceptsEveryLineBreak_data();
-    void pasteAcceptsEveryLineBreak();
+    void copyPutsOnlyPlainTextThatPastesBack();
     void pasteWithoutTextEmptiesSelection_data();
     void pasteWithoutTextEmptiesSelection();
     void pasteTakesPlainTextWhenHtmlIsOffered();
@@ -83,46 +75,6 @@ void TestClipboard::init()
     QGuiApplication::clipboard()->clear();
 }
 
-void TestClipboard::copiedLineBreaksBecomeLf_data()
-{
-    QTest::addColumn<QString>("documentText");
-    QTest::addColumn<QString>("clipboardText");
-
-    QTest::addRow("CR LF becomes LF") << u"one\r\ntwo\r\n\r\nthree"_qs << u"one\ntwo\n\nthree"_qs;
-    QTest::addRow("trailing break") << u"end\r\n"_qs << u"end\n"_qs;
-    QTest::addRow("no breaks") << u"a\tb\u00A0c"_qs << u"a\tb\u00A0c"_qs;
-    QTest::addRow("empty") << QString() << QString();
-}
-
-void TestClipboard::copiedLineBreaksBecomeLf()
-{
-    QFETCH(QString, documentText);
-    QFETCH(QString, clipboardText);
-    QCOMPARE(toClipboardText(documentText), clipboardText);
-}
-
-void TestClipboard::pastedLineBreaksBecomeCrLf_data()
-{
-    QTest::addColumn<QString>("clipboardText");
-    QTest::addColumn<QString>("documentText");
-
-    QTest::addRow("LF") << u"one\ntwo"_qs << u"one\r\ntwo"_qs;
-    QTest::addRow("CR LF kept as one break") << u"one\r\ntwo"_qs << u"one\r\ntwo"_qs;
-    QTest::addRow("lone CR") << u"one\rtwo"_qs << u"one\r\ntwo"_qs;
-    QTest::addRow("LF CR is two breaks") << u"a\n\rb"_qs << u"a\r\n\r\nb"_qs;
-    QTest::addRow("CR CR LF is two breaks") << u"a\r\r\nb"_qs << u"a\r\n\r\nb"_qs;
-    QTest::addRow("mixed") << u"a\rb\nc\r\nd"_qs << u"a\r\nb\r\nc\r\nd"_qs;
-    QTest::addRow("CR at the end") << u"end\r"_qs << u"end\r\n"_qs;
-    QTest::addRow("empty") << QString() << QString();
-}
-
-void TestClipboard::pastedLineBreaksBecomeCrLf()
-{
-    QFETCH(QString, clipboardText);
-    QFETCH(QString, documentText);
-    QCOMPARE(fromClipboardText(clipboardText), documentText);
-}
-
 void TestClipboard::pastedLineBreaksMatchOracleForAllShortTexts()
 {
     const QString alphabet = u"a\r\n"_qs;
@@ -136,71 +88,25 @@ void TestClipboard::pastedLineBreaksMatchOracleForAllShortTexts()
             text.clear();
             for (int i = 0, rest = number; i < length; ++i, rest /= 3)
                 text += alphabet.at(rest % 3);
-            QCOMPARE(fromClipboardText(text), crLfOracle(text));
-            QCOMPARE(fromClipboardText(toClipboardText(crLfOracle(text))), crLfOracle(text));
+            const QString documentText = crLfOracle(text);
+            QCOMPARE(fromClipboardText(text), documentText);
+            QCOMPARE(toClipboardText(documentText), QString(documentText).remove(u'\r'));
         }
     }
 }
 
-void TestClipboard::copyThenPasteLeavesDocumentAsItWas_data()
-{
-    QTest::addColumn<QString>("document");
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("to");
-
-    const QString lines = u"alpha beta\r\ngamma\r\n\r\ndelta"_qs;
-    QTest::addRow("one word") << lines << 6 << 10;
-    QTest::addRow("across paragraphs") << lines << 6 << 18;
-    QTest::addRow("whole document") << lines << 0 << 23;
-    QTest::addRow("nothing selected") << lines << 3 << 3;
-    QTest::addRow("tabs and letters outside ASCII")
-        << u"\u00E9t\u00E9\t\u4E2D\u6587 x"_qs << 0 << 6;
-}
-
-void TestClipboard::copyThenPasteLeavesDocumentAsItWas()
-{
-    QFETCH(QString, document);
-    QFETCH(int, from);
-    QFETCH(int, to);
-    RichTextEditor editor;
-    editor.setDocumentText(document);
-    select(editor, from, to);
-
-    QVERIFY(CopySelection(editor));
-    QVERIFY(PasteClipboard(editor));
-    QCOMPARE(editor.documentText(), document);
-}
-
-void TestClipboard::copyPutsOnlyPlainTextWithLf()
+void TestClipboard::copyPutsOnlyPlainTextThatPastesBack()
 {
     RichTextEditor editor;
-    editor.setHtml(u"<p><b>bold</b> words</p><p><i>second</i></p>"_qs);
+    editor.setHtml(u"<p><b>bold</b> words</p><p><i>second</i> \u00E9t\u00E9 \u4E2D</p>"_qs);
+    const QString document = editor.documentText();
     editor.selectAll();
 
     QVERIFY(CopySelection(editor));
-    QCOMPARE(clipboardText(), u"bold words\nsecond"_qs);
+    QCOMPARE(clipboardText(), u"bold words\nsecond \u00E9t\u00E9 \u4E2D"_qs);
     QVERIFY(!clipboardOffersHtml());
-}
-
-void TestClipboard::pasteAcceptsEveryLineBreak_data()
-{
-    QTest::addColumn<QString>("clipboard");
-    QTest::addRow("LF") << u"X\nY"_qs;
-    QTest::addRow("CR LF") << u"X\r\nY"_qs;
-    QTest::addRow("CR") << u"X\rY"_qs;
-}
-
-void TestClipboard::pasteAcceptsEveryLineBreak()
-{
-    QFETCH(QString, clipboard);
-    RichTextEditor editor;
-    editor.setDocumentText(u"alpha beta"_qs);
-    select(editor, 2, 8);
-    QGuiApplication::clipboard()->setText(clipboard);
-
     QVERIFY(PasteClipboard(editor));
-    QCOMPARE(editor.documentText(), u"alX\r\nYta"_qs);
-    QCOMPARE(editor.document()->blockCount(), 2);
+    QCOMPARE(editor.documentText(), document);
 }
 
 void TestClipboard::pasteWithoutTextEmptiesSelection_data()
@@ -255,6 +161,7 @@ void TestClipboard::pasteIsOneUndoStep()
 
     QVERIFY(PasteClipboard(editor));
     QCOMPARE(editor.documentText(), u"one\r\ntwo\r\nthree line"_qs);
+    QCOMPARE(editor.document()->blockCount(), 3);
     editor.undo();
     QCOMPARE(editor.documentText(), u"first line"_qs);
     QVERIFY(!editor.document()->isUndoAvailable());

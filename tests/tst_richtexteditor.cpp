@@ -41,12 +41,10 @@ class TestRichTextEditor : public QObject
     Q_OBJECT
 
 private slots:
-    void startsEmptyWithoutContextMenu();
     void documentTextUsesCrLf_data();
     void documentTextUsesCrLf();
     void writtenTextReadsBack_data();
     void writtenTextReadsBack();
-    void writeDropsFormatting();
     void commandIsOneUndoStep();
     void redoKeysReapplyTheCommand_data();
     void redoKeysReapplyTheCommand();
@@ -64,15 +62,6 @@ private slots:
     void failedLoadLeavesDocumentUntouched();
 };
 
-void TestRichTextEditor::startsEmptyWithoutContextMenu()
-{
-    RichTextEditor editor;
-    QCOMPARE(editor.documentText(), QString());
-    QCOMPARE(editor.contextMenuPolicy(), Qt::NoContextMenu);
-    QCOMPARE(editor.backgroundRole(), QPalette::Base);
-    QVERIFY(!editor.document()->isUndoAvailable());
-}
-
 void TestRichTextEditor::documentTextUsesCrLf_data()
 {
     QTest::addColumn<QString>("qtText");
@@ -81,8 +70,6 @@ void TestRichTextEditor::documentTextUsesCrLf_data()
     QTest::addRow("paragraphs") << u"a\u2029b\u2029\u2029c"_qs << u"a\r\nb\r\n\r\nc"_qs;
     QTest::addRow("line separator") << u"a\u2028b"_qs << u"a\r\nb"_qs;
     QTest::addRow("frame markers") << u"\uFDD0x\uFDD1"_qs << u"\r\nx\r\n"_qs;
-    QTest::addRow("no-break space kept") << u"a\u00A0b"_qs << u"a\u00A0b"_qs;
-    QTest::addRow("no breaks") << u"plain"_qs << u"plain"_qs;
 }
 
 void TestRichTextEditor::documentTextUsesCrLf()
@@ -97,16 +84,12 @@ void TestRichTextEditor::writtenTextReadsBack_data()
     QTest::addColumn<QString>("written");
     QTest::addColumn<QString>("readBack");
 
-    QTest::addRow("CR LF") << u"one\r\ntwo\r\n\r\nthree"_qs << u"one\r\ntwo\r\n\r\nthree"_qs;
     QTest::addRow("bare LF") << u"one\ntwo"_qs << u"one\r\ntwo"_qs;
     QTest::addRow("bare CR") << u"one\rtwo"_qs << u"one\r\ntwo"_qs;
-    QTest::addRow("trailing break") << u"end\r\n"_qs << u"end\r\n"_qs;
-    QTest::addRow("tabs and no-break space") << u"a\tb\u00A0c"_qs << u"a\tb\u00A0c"_qs;
     QTest::addRow("looks like markup") << u"<b>not bold</b>"_qs << u"<b>not bold</b>"_qs;
-    QTest::addRow("empty") << QString() << QString();
-    // Large writes are filled in slices of 128K units; a pair must never be split.
-    const QString longText = QString(128 * 1024 - 1, u'a') + u"\r\n"_qs + QString(200000, u'b')
-        + u"\r\n"_qs + QString(64 * 1024, u'c');
+    // Large writes are filled in slices of 128K units; here a CR LF pair straddles the first
+    // boundary, and it must stay one break.
+    const QString longText = u"x\r\n"_qs.repeated(128 * 1024 / 3 + 1);
     QTest::addRow("CR LF on a slice boundary") << longText << longText;
 }
 
@@ -117,29 +100,6 @@ void TestRichTextEditor::writtenTextReadsBack()
     RichTextEditor editor;
     editor.setDocumentText(written);
     QCOMPARE(editor.documentText(), readBack);
-}
-
-void TestRichTextEditor::writeDropsFormatting()
-{
-    RichTextEditor editor;
-    fillFormatted(editor);
-    QVERIFY(formatAt(editor.document(), 0).fontWeight() == QFont::Bold);
-
-    editor.setDocumentText(u"plain words\r\nsecond line"_qs);
-    QTextDocument *document = editor.document();
-    QCOMPARE(document->blockCount(), 2);
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        QVERIFY(!block.textList());
-        QCOMPARE(block.blockFormat().alignment(), Qt::AlignLeft);
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            QVERIFY(format.fontWeight() != QFont::Bold);
-            QVERIFY(!format.fontItalic());
-            QVERIFY(!format.hasProperty(QTextFormat::ForegroundBrush));
-            QVERIFY(!format.hasProperty(QTextFormat::FontPointSize));
-        }
-    }
-    QVERIFY(document->rootFrame()->childFrames().isEmpty());
 }
 
 void TestRichTextEditor::commandIsOneUndoStep()
@@ -153,6 +113,18 @@ void TestRichTextEditor::commandIsOneUndoStep()
     QCOMPARE(editor.documentText(), CapitalizeWords(text));
     QVERIFY(
         editor.documentText().startsWith(u"Bold  Words   Red-italic\r\nFirst- Item\r\nSecond"_qs));
+    // The text is written back plain: no list, table, alignment or character format is left.
+    QTextDocument *document = editor.document();
+    QVERIFY(document->rootFrame()->childFrames().isEmpty());
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        QVERIFY(!block.textList());
+        QCOMPARE(block.blockFormat().alignment(), Qt::AlignLeft);
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            QVERIFY(!it.fragment().charFormat().hasProperty(QTextFormat::FontWeight)
+                    && !it.fragment().charFormat().hasProperty(QTextFormat::FontItalic)
+                    && !it.fragment().charFormat().hasProperty(QTextFormat::ForegroundBrush)
+                    && !it.fragment().charFormat().hasProperty(QTextFormat::FontPointSize));
+    }
 
     editor.undo();
     QCOMPARE(editor.documentText(), text);

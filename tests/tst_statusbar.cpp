@@ -5,8 +5,6 @@
 #include "statusbar.h"
 #include "twips.h"
 
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QTest>
@@ -18,35 +16,13 @@ using namespace Quillmere;
 
 namespace {
 
-struct KeyState
+// Key states the test sets by hand.
+struct FakeKeys final : KeyStateSource
 {
+    bool isCapsLockOn() override { return capsLock; }
+    bool isInsertToggleOn() override { return insert; }
     bool capsLock = false;
     bool insert = false;
-};
-
-// Key states the test sets by hand.
-class FakeKeys final : public KeyStateSource
-{
-public:
-    explicit FakeKeys(std::shared_ptr<KeyState> state)
-        : m_state(std::move(state))
-    {
-    }
-    bool isCapsLockOn() override { return m_state->capsLock; }
-    bool isInsertToggleOn() override { return m_state->insert; }
-
-private:
-    std::shared_ptr<KeyState> m_state;
-};
-
-// A clock the test sets by hand.
-struct FakeClock
-{
-    std::shared_ptr<QDateTime> now = std::make_shared<QDateTime>();
-    StatusBar::Clock clock() const
-    {
-        return [now = now] { return *now; };
-    }
 };
 
 double widthInTwips(const QWidget &widget)
@@ -70,19 +46,13 @@ private slots:
     void cleanup();
     void panelsLayOutByTheTable_data();
     void panelsLayOutByTheTable();
-    void tableMatchesLayoutAtInitialWidth();
     void panelsShowTextsInOrder();
-    void fontIsBoldSmallSansSerif();
     void panelWidthsFollowTheWindow_data();
     void panelWidthsFollowTheWindow();
-    void indicatorsFollowKeyState_data();
     void indicatorsFollowKeyState();
     void insertInEditorTogglesOverwriteAndIndicator();
     void pressesCountOnceAtTheWindow_data();
     void pressesCountOnceAtTheWindow();
-    void heldInsertDoesNotFlicker();
-    void timeAndDateUseShortFormats_data();
-    void timeAndDateUseShortFormats();
     void clockTurnsOverAtMidnight();
     void clockWaitsForTheMinute();
     void clockShowingSecondsTicksEverySecond();
@@ -127,53 +97,18 @@ void TestStatusBar::panelsLayOutByTheTable()
         QCOMPARE(barWidth - rects.back().right(), 195.0);
 }
 
-void TestStatusBar::tableMatchesLayoutAtInitialWidth()
-{
-    const auto rects = LayoutStatusPanels(QSizeF(7980, StatusBarHeightTwips));
-    for (size_t i = 0; i < rects.size(); ++i)
-        QCOMPARE(rects.at(i).width(), StatusPanels.at(i).width);
-}
-
 void TestStatusBar::panelsShowTextsInOrder()
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    const QDateTime before = QDateTime::currentDateTime();
     Form1 window;
-    const QDateTime after = QDateTime::currentDateTime();
     StatusBar *bar = window.statusBar();
-    QCOMPARE(bar->objectName(), u"StatusBar1"_qs);
-    QCOMPARE(bar->panel(0)->text(), u"Quillmere"_qs);
-    QCOMPARE(bar->panel(1)->text(), u"CAPS"_qs);
-    QCOMPARE(bar->panel(2)->text(), u"INS"_qs);
-    // The real clock: the minute or the day may turn while the window is built.
-    const QLocale locale;
-    const QString time = bar->panel(3)->text();
-    QVERIFY2(time == locale.toString(before.time(), QLocale::ShortFormat)
-                 || time == locale.toString(after.time(), QLocale::ShortFormat),
-             qPrintable(time));
-    const QString date = bar->panel(4)->text();
-    QVERIFY2(date == locale.toString(before.date(), QLocale::ShortFormat)
-                 || date == locale.toString(after.date(), QLocale::ShortFormat),
-             qPrintable(date));
-    QCOMPARE(bar->panel(5), nullptr);
-    QCOMPARE(bar->panel(-1), nullptr);
-    QVERIFY(bar->panel(0)->isEnabled());
-}
-
-void TestStatusBar::fontIsBoldSmallSansSerif()
-{
-    StatusBar bar;
-    const QFont font = bar.panel(0)->font();
-    QVERIFY(font.bold());
-    QCOMPARE(font.pointSizeF(), 8.25);
-    const QString family = QFontInfo(font).family();
-    if (QFontDatabase::hasFamily(u"MS Sans Serif"_qs)) {
-        QCOMPARE(family, u"MS Sans Serif"_qs);
-    } else {
-        QFont sansSerif(u"sans-serif"_qs);
-        sansSerif.setStyleHint(QFont::SansSerif);
-        QCOMPARE(family, QFontInfo(sansSerif).family());
-    }
+    QStringList texts;
+    for (qsizetype i = -1; i <= 5; ++i)
+        texts << (bar->panel(i) ? bar->panel(i)->text() : u"-"_qs);
+    QCOMPARE(texts.mid(0, 4), (QStringList { u"-"_qs, u"Quillmere"_qs, u"CAPS"_qs, u"INS"_qs }));
+    QVERIFY(!texts.at(4).isEmpty() && !texts.at(5).isEmpty());
+    QCOMPARE(texts.at(6), u"-"_qs);
+    QVERIFY(bar->panel(0)->font().bold());
+    QCOMPARE(bar->panel(0)->font().pointSizeF(), 8.25);
 }
 
 void TestStatusBar::panelWidthsFollowTheWindow_data()
@@ -181,7 +116,6 @@ void TestStatusBar::panelWidthsFollowTheWindow_data()
     QTest::addColumn<int>("widthChange");
     QTest::addRow("initial size") << 0;
     QTest::addRow("wider") << 240;
-    QTest::addRow("narrower") << -100;
     QTest::addRow("narrower than the panels") << -400;
 }
 
@@ -206,35 +140,21 @@ void TestStatusBar::panelWidthsFollowTheWindow()
         if (i > 0)
             QVERIFY(bar->panel(i)->x() > bar->panel(i - 1)->geometry().right());
     }
-    if (widthChange == 0)
-        QVERIFY(qAbs(widthInTwips(*bar->panel(0)) - 3555) <= tolerance);
-}
-
-void TestStatusBar::indicatorsFollowKeyState_data()
-{
-    QTest::addColumn<bool>("capsLock");
-    QTest::addColumn<bool>("insert");
-    QTest::addRow("Caps Lock on") << true << false;
-    QTest::addRow("Insert toggle on") << false << true;
-    QTest::addRow("both on") << true << true;
 }
 
 void TestStatusBar::indicatorsFollowKeyState()
 {
-    QFETCH(bool, capsLock);
-    QFETCH(bool, insert);
-    auto state = std::make_shared<KeyState>();
-    StatusBar bar(nullptr, std::make_unique<FakeKeys>(state));
-    QVERIFY(!bar.panel(1)->isEnabled());
-    QVERIFY(!bar.panel(2)->isEnabled());
-
-    *state = { capsLock, insert };
-    QTRY_COMPARE(bar.panel(1)->isEnabled(), capsLock);
-    QTRY_COMPARE(bar.panel(2)->isEnabled(), insert);
-    *state = {};
-    QTRY_VERIFY(!bar.panel(1)->isEnabled() && !bar.panel(2)->isEnabled());
+    auto keys = std::make_unique<FakeKeys>();
+    FakeKeys *state = keys.get();
+    StatusBar bar(nullptr, std::move(keys));
+    for (const auto &[capsLock, insert] :
+         { std::pair(true, false), { false, true }, { false, false } }) {
+        state->capsLock = capsLock;
+        state->insert = insert;
+        QTRY_COMPARE(bar.panel(1)->isEnabled(), capsLock);
+        QTRY_COMPARE(bar.panel(2)->isEnabled(), insert);
+    }
     QCOMPARE(bar.panel(1)->text(), u"CAPS"_qs);
-    QCOMPARE(bar.panel(2)->text(), u"INS"_qs);
 }
 
 void TestStatusBar::insertInEditorTogglesOverwriteAndIndicator()
@@ -270,14 +190,13 @@ void TestStatusBar::pressesCountOnceAtTheWindow_data()
     QTest::addColumn<bool>("insert");
 
     QTest::addRow("Caps Lock") << Qt::Key_CapsLock << Qt::KeyboardModifiers() << true << false;
-    QTest::addRow("Caps Lock with shift")
-        << Qt::Key_CapsLock << Qt::KeyboardModifiers(Qt::ShiftModifier) << true << false;
     QTest::addRow("Insert") << Qt::Key_Insert << Qt::KeyboardModifiers() << false << true;
     QTest::addRow("Shift+Insert pastes, no toggle")
         << Qt::Key_Insert << Qt::KeyboardModifiers(Qt::ShiftModifier) << false << false;
     QTest::addRow("Ctrl+Insert copies, no toggle")
         << Qt::Key_Insert << Qt::KeyboardModifiers(Qt::ControlModifier) << false << false;
-    QTest::addRow("a letter") << Qt::Key_A << Qt::KeyboardModifiers() << false << false;
+    QTest::addRow("Insert on the keypad")
+        << Qt::Key_Insert << Qt::KeyboardModifiers(Qt::KeypadModifier) << false << true;
 }
 
 void TestStatusBar::pressesCountOnceAtTheWindow()
@@ -298,57 +217,23 @@ void TestStatusBar::pressesCountOnceAtTheWindow()
     QTest::keyClick(window.windowHandle(), key, modifiers);
     QCOMPARE(keys.isCapsLockOn(), capsLock);
     QCOMPARE(keys.isInsertToggleOn(), insert);
-}
-
-void TestStatusBar::heldInsertDoesNotFlicker()
-{
-    PressedKeyState keys;
-    QWidget window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QKeyEvent held(QEvent::KeyPress, Qt::Key_Insert, Qt::NoModifier, QString(), true);
+    // A key held down repeats its press, which must not flip the toggle again.
+    QKeyEvent held(QEvent::KeyPress, key, modifiers, QString(), true);
     QCoreApplication::sendEvent(window.windowHandle(), &held);
-    QVERIFY(!keys.isInsertToggleOn());
+    QCOMPARE(keys.isCapsLockOn(), capsLock);
+    QCOMPARE(keys.isInsertToggleOn(), insert);
 }
 
-void TestStatusBar::timeAndDateUseShortFormats_data()
-{
-    QTest::addColumn<QLocale>("locale");
-    QTest::addColumn<QString>("time");
-    QTest::addColumn<QString>("date");
-
-    QTest::addRow("American English")
-        << QLocale(QLocale::English, QLocale::UnitedStates) << u"9:03 PM"_qs << u"7/26/00"_qs;
-    QTest::addRow("British English")
-        << QLocale(QLocale::English, QLocale::UnitedKingdom) << u"21:03"_qs << u"26/07/2000"_qs;
-    QTest::addRow("German") << QLocale(QLocale::German, QLocale::Germany) << u"21:03"_qs
-                            << u"26.07.00"_qs;
-}
-
-void TestStatusBar::timeAndDateUseShortFormats()
-{
-    QFETCH(QLocale, locale);
-    QFETCH(QString, time);
-    QFETCH(QString, date);
-    QLocale::setDefault(locale);
-    FakeClock clock;
-    *clock.now = QDateTime(QDate(2000, 7, 26), QTime(21, 3, 17));
-
-    StatusBar bar(nullptr, nullptr, clock.clock());
-    QCOMPARE(bar.panel(3)->text(), time);
-    QCOMPARE(bar.panel(4)->text(), date);
-}
-
+// The short formats of the locale, and the date turning over with the time.
 void TestStatusBar::clockTurnsOverAtMidnight()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    FakeClock clock;
-    *clock.now = QDateTime(QDate(2025, 12, 31), QTime(23, 59, 59, 850));
-    StatusBar bar(nullptr, nullptr, clock.clock());
+    QDateTime now = QDateTime(QDate(2025, 12, 31), QTime(23, 59, 59, 850));
+    StatusBar bar(nullptr, nullptr, [&now] { return now; });
     QCOMPARE(bar.panel(3)->text(), u"11:59 PM"_qs);
     QCOMPARE(bar.panel(4)->text(), u"12/31/25"_qs);
 
-    *clock.now = QDateTime(QDate(2026, 1, 1), QTime(0, 0));
+    now = QDateTime(QDate(2026, 1, 1), QTime(0, 0));
     QTRY_COMPARE_WITH_TIMEOUT(bar.panel(3)->text(), u"12:00 AM"_qs, 2000);
     QCOMPARE(bar.panel(4)->text(), u"1/1/26"_qs);
 }
@@ -356,12 +241,11 @@ void TestStatusBar::clockTurnsOverAtMidnight()
 void TestStatusBar::clockWaitsForTheMinute()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    FakeClock clock;
-    *clock.now = QDateTime(QDate(2025, 6, 1), QTime(10, 15, 30));
-    StatusBar bar(nullptr, nullptr, clock.clock());
+    QDateTime now = QDateTime(QDate(2025, 6, 1), QTime(10, 15, 30));
+    StatusBar bar(nullptr, nullptr, [&now] { return now; });
 
     // Half a minute remains: a clock that polled would pick this up at once.
-    *clock.now = QDateTime(QDate(2025, 6, 1), QTime(10, 45));
+    now = QDateTime(QDate(2025, 6, 1), QTime(10, 45));
     QTest::qWait(400);
     QCOMPARE(bar.panel(3)->text(), u"10:15 AM"_qs);
 }
@@ -369,12 +253,11 @@ void TestStatusBar::clockWaitsForTheMinute()
 void TestStatusBar::clockShowingSecondsTicksEverySecond()
 {
     QLocale::setDefault(QLocale::c());
-    FakeClock clock;
-    *clock.now = QDateTime(QDate(2025, 6, 1), QTime(10, 15, 30, 900));
-    StatusBar bar(nullptr, nullptr, clock.clock());
+    QDateTime now = QDateTime(QDate(2025, 6, 1), QTime(10, 15, 30, 900));
+    StatusBar bar(nullptr, nullptr, [&now] { return now; });
     QCOMPARE(bar.panel(3)->text(), u"10:15:30"_qs);
 
-    *clock.now = QDateTime(QDate(2025, 6, 1), QTime(10, 15, 31));
+    now = QDateTime(QDate(2025, 6, 1), QTime(10, 15, 31));
     QTRY_COMPARE_WITH_TIMEOUT(bar.panel(3)->text(), u"10:15:31"_qs, 2000);
 }
 
@@ -386,9 +269,7 @@ void TestStatusBar::msecsToClockChangeCountsDown_data()
 
     QTest::addRow("start of a minute waits a whole one") << QTime(12, 0) << false << 60000;
     QTest::addRow("last millisecond of a minute") << QTime(12, 0, 59, 999) << false << 1;
-    QTest::addRow("half past") << QTime(23, 59, 30, 500) << false << 29500;
     QTest::addRow("no valid time") << QTime() << false << 60000;
-    QTest::addRow("start of a second waits a whole one") << QTime(12, 0, 7) << true << 1000;
     QTest::addRow("within a second") << QTime(12, 0, 59, 250) << true << 750;
     QTest::addRow("no valid time, seconds shown") << QTime() << true << 1000;
 }

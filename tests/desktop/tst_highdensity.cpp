@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window on a screen of device-pixel ratio 2 (run with QT_SCALE_FACTOR=2): every picture is
-// drawn pixel for pixel from its 32 x 32 art rather than an enlarged 16 x 16 one, and no caption
-// runs into the edge of its button.
+// drawn pixel for pixel from its 32 x 32 art rather than an enlarged 16 x 16 one.
 #include "imagelist.h"
 #include "mainwindow.h"
 #include "toolbar.h"
@@ -63,9 +62,6 @@ private slots:
     void cleanupTestCase();
     void toolbarPicturesComeFromLargeArt_data();
     void toolbarPicturesComeFromLargeArt();
-    void windowIconOffersLargeArt();
-    void captionsStayInsideTheirButtons_data();
-    void captionsStayInsideTheirButtons();
 
 private:
     QWidget *button(const QString &key) const;
@@ -113,49 +109,6 @@ void TestHighDensity::toolbarPicturesComeFromLargeArt()
     QVERIFY2(findPicture(shot, picture(image, 32)), "the 32 x 32 art is not drawn as it is");
     const QImage enlarged = picture(image, 16).scaled(32, 32);
     QVERIFY2(!findPicture(shot, enlarged), "the 16 x 16 art is drawn enlarged");
-}
-
-void TestHighDensity::windowIconOffersLargeArt()
-{
-    const QImage drawn = m_window->windowIcon()
-                             .pixmap(QSize(16, 16), m_window->devicePixelRatio())
-                             .toImage()
-                             .convertToFormat(QImage::Format_ARGB32);
-    QCOMPARE(drawn.size(), QSize(32, 32));
-    QVERIFY(pictureAt(drawn, picture(u"book", 32), 0, 0));
-}
-
-void TestHighDensity::captionsStayInsideTheirButtons_data()
-{
-    QTest::addColumn<QString>("key");
-    for (const ToolbarButtonSpec &entry : ToolbarButtons) {
-        if (entry.style == ToolbarEntryStyle::Button)
-            QTest::addRow("%s", qPrintable(entry.caption.toString())) << entry.key.toString();
-    }
-}
-
-void TestHighDensity::captionsStayInsideTheirButtons()
-{
-    QFETCH(QString, key);
-    QWidget *widget = button(key);
-    QVERIFY(widget);
-    const QImage shot = devicePixels(widget);
-    const QRgb background = shot.pixel(0, 0);
-    const int right = shot.width() - 1;
-    const int bottom = shot.height() - 1;
-    for (int y = 0; y <= bottom; ++y) {
-        for (int x = 0; x <= right; ++x) {
-            const bool border = x == 0 || y == 0 || x == right || y == bottom;
-            QVERIFY2(!border || shot.pixel(x, y) == background,
-                     qPrintable(u"something is drawn on the edge at (%1, %2)"_qs.arg(x).arg(y)));
-        }
-    }
-    bool captionDrawn = false;
-    for (int y = shot.height() / 2; y <= bottom && !captionDrawn; ++y) {
-        for (int x = 0; x <= right && !captionDrawn; ++x)
-            captionDrawn = shot.pixel(x, y) != background;
-    }
-    QVERIFY2(captionDrawn, "no caption below the picture");
 }
 
 QTEST_MAIN(TestHighDensity)

@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
@@ -136,19 +135,6 @@ void pickFilterEntry(QFileDialog *dialog, int index)
     for (int presses = 0; presses < combo->count() && combo->currentIndex() != index; ++presses)
         QTest::keyClick(combo, combo->currentIndex() > index ? Qt::Key_Up : Qt::Key_Down);
     QCOMPARE(combo->currentIndex(), index);
-}
-
-void createFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(content), content.size());
-}
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void pressButton(QMessageBox *box, QMessageBox::StandardButton which)

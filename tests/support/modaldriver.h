@@ -64,10 +64,6 @@ void acceptFileName(QFileDialog *dialog, const QString &name);
 void pickFilterEntry(QFileDialog *dialog, int index);
 // The names the dialog lists in its current folder, sorted.
 QStringList listedNames(QFileDialog *dialog);
-// Writes a file for a dialog to find.
-void createFile(const QString &path, const QByteArray &content = "content");
-// A file's bytes, empty when it cannot be read.
-QByteArray contentOf(const QString &path);
 
 // Presses one of the message box's buttons.
 void pressButton(QMessageBox *box, QMessageBox::StandardButton button);

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <csignal>
+#include <sys/resource.h>
+
+// While it lives, files this process writes stop at `bytes`, as on a full disk: a write comes
+// back short or fails with EFBIG instead of raising the signal that kills the process. It holds
+// for root too, unlike a read-only folder.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_previous {};
+    sighandler_t m_previousHandler = SIG_DFL;
+};
+
+// Files and folders in `folder`, hidden ones included, so that a stray temporary file shows.
+QStringList entriesOf(const QString &folder);
+// A file's bytes, empty when it cannot be read.
+QByteArray contentOf(const QString &path);
+// Writes a file for a test to find.
+void createFile(const QString &path, const QByteArray &content = "content");
