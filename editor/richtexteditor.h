@@ -41,9 +41,12 @@ public:
     void setDocumentText(const QString &text);
 
     // The selected text as document text, and its replacement (an insertion at the caret when
-    // nothing is selected).
+    // nothing is selected), as one undo step that leaves the caret after the new text.
     QString selectionText() const;
     void setSelectionText(const QString &text);
+    // From this many units on, a replacement of the selection fills a fresh document in slices
+    // and shows it in place of the current one, so that the window keeps repainting.
+    static constexpr qsizetype LargeInsertUnits = 256 * 1024;
 
     // Places the editor at a rectangle of its parent given in twips.
     void moveInTwips(const QRectF &twips);
@@ -89,6 +92,8 @@ private:
     class SwitchUndoItem;
 
     void replaceDocument(const QString &text);
+    void replaceSelectionInFreshDocument(const QString &text);
+    void showWithUndo(QTextDocument *fresh);
     void switchTo(QTextDocument *document);
     void releaseDocument(QTextDocument *document);
 
