@@ -67,13 +67,14 @@ void takeOverSettings(QTextDocument &fresh, const QTextDocument &previous)
 
 // Whether a replacement of the selection by `text` had better build a fresh document: large
 // insertions into a shown document are laid out at once and their undo history grows with
-// every line. A fresh document copies the tables and lists it holds as wholes, so the
-// selection must not be inside one.
+// every line. A fresh document costs a copy of the old one and the layout of everything before
+// the caret, which pays only when the text is the larger part. It copies the tables and lists
+// it holds as wholes, so the selection must not be inside one.
 bool insertsInFreshDocument(const QTextCursor &selection, qsizetype textUnits)
 {
-    if (textUnits < RichTextEditor::LargeInsertUnits)
-        return false;
     const QTextDocument *document = selection.document();
+    if (textUnits < RichTextEditor::LargeInsertUnits || textUnits < document->characterCount())
+        return false;
     for (const int position : { selection.selectionStart(), selection.selectionEnd() }) {
         QTextCursor end(selection.document());
         end.setPosition(position);
@@ -330,6 +331,8 @@ void RichTextEditor::replaceSelectionInFreshDocument(const QString &text)
     fresh->setUndoRedoEnabled(true);
 
     showWithUndo(fresh);
+    // The caret's place on screen needs the layout of everything before it.
+    layOutInSlices(*fresh, caret, breaks);
     cursor.setPosition(caret);
     setTextCursor(cursor);
 }
