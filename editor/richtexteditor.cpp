@@ -102,15 +102,27 @@ QString RichTextEditor::documentText() const
 {
     if (m_pendingText)
         return *m_pendingText;
-    return toDocumentText(document()->toRawText());
+    if (!m_batchBreaks)
+        return toDocumentText(document()->toRawText());
+    // In a batch, every pass over the whole text is followed by a repaint: megabytes take long
+    // enough for two passes in a row to freeze the window.
+    const QString qtText = document()->toRawText();
+    m_batchBreaks->take();
+    QString text = toDocumentText(qtText);
+    m_batchBreaks->take();
+    return text;
 }
 
 void RichTextEditor::setDocumentText(const QString &text)
 {
-    if (m_batchDepth > 0)
+    if (m_batchDepth > 0) {
         m_pendingText = text;
-    else
-        replaceDocument(text);
+        // Every write of a batch follows a pass over the whole text: repaint between them.
+        m_batchBreaks->take();
+    } else {
+        PaintBreaks breaks;
+        replaceDocument(text, breaks);
+    }
 }
 
 QString RichTextEditor::selectionText() const
@@ -280,12 +292,11 @@ RichTextEditor::~RichTextEditor()
         document->clearUndoRedoStacks();
 }
 
-void RichTextEditor::replaceDocument(const QString &text)
+void RichTextEditor::replaceDocument(const QString &text, PaintBreaks &breaks)
 {
     auto *fresh = new QTextDocument(this);
     takeOverSettings(*fresh, *document());
     fresh->setUndoRedoEnabled(false);
-    PaintBreaks breaks;
     QTextCursor cursor(fresh);
     insertTextInSlices(cursor, text, cursor.charFormat(), breaks);
     fresh->setUndoRedoEnabled(true);
@@ -375,16 +386,21 @@ void RichTextEditor::releaseDocument(QTextDocument *released)
 RichTextEditor::WriteBatch::WriteBatch(RichTextEditor &editor)
     : m_editor(editor)
 {
-    ++m_editor.m_batchDepth;
+    if (m_editor.m_batchDepth++ == 0)
+        m_editor.m_batchBreaks.emplace();
 }
 
 RichTextEditor::WriteBatch::~WriteBatch()
 {
-    if (--m_editor.m_batchDepth > 0 || !m_editor.m_pendingText)
+    if (--m_editor.m_batchDepth > 0)
+        return;
+    PaintBreaks breaks = *m_editor.m_batchBreaks;
+    m_editor.m_batchBreaks.reset();
+    if (!m_editor.m_pendingText)
         return;
     const QString text = std::move(*m_editor.m_pendingText);
     m_editor.m_pendingText.reset();
-    m_editor.replaceDocument(text);
+    m_editor.replaceDocument(text, breaks);
 }
 
 } // namespace Quillmere

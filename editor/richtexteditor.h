@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fileresult.h"
+#include "slicedinsert.h"
 
 #include <QString>
 #include <QTextEdit>
@@ -93,13 +94,14 @@ protected:
 private:
     class SwitchUndoItem;
 
-    void replaceDocument(const QString &text);
+    void replaceDocument(const QString &text, PaintBreaks &breaks);
     void replaceSelectionInFreshDocument(const QString &text);
     void showWithUndo(QTextDocument *fresh);
     void switchTo(QTextDocument *document);
     void releaseDocument(QTextDocument *document);
 
     int m_batchDepth = 0;
+    mutable std::optional<PaintBreaks> m_batchBreaks;
     std::optional<QString> m_pendingText;
     // Set while the editor moves between documents itself or is being destroyed; undo items
     // then neither switch nor release documents.
