@@ -61,6 +61,7 @@ void BM_SetPlainText(benchmark::State &state)
         state.ResumeTiming();
     }
     state.counters["longest_stall_ms"] = longest;
+    state.counters["longest_stall_cpu_ms"] = probe.longestCpuMs();
 }
 
 // The command: eight read-modify-write cycles, one undo step, then painted.
@@ -86,6 +87,7 @@ void BM_ApplyCapitalizeWords(benchmark::State &state)
         state.ResumeTiming();
     }
     state.counters["longest_stall_ms"] = longest;
+    state.counters["longest_stall_cpu_ms"] = probe.longestCpuMs();
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_rss_mb"] = double(usage.ru_maxrss) / 1024.0;

@@ -80,6 +80,7 @@ template<typename Edit> void measure(benchmark::State &state, Edit edit)
         state.ResumeTiming();
     }
     state.counters["longest_stall_ms"] = longest;
+    state.counters["longest_stall_cpu_ms"] = probe.longestCpuMs();
     state.counters["rss_growth_mb"] = growth;
 }
 

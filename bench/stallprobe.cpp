@@ -3,9 +3,17 @@
 
 #include <QFile>
 
+#include <time.h>
 #include <unistd.h>
 
 namespace QuillmereBench {
+
+qint64 threadCpuNanoseconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 double residentMegabytes()
 {
