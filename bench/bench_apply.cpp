@@ -4,13 +4,13 @@
 #include "capitalize.h"
 #include "prose.h"
 #include "richtexteditor.h"
+#include "stallprobe.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -28,45 +28,6 @@ QString plainText(qsizetype units)
     text.replace(u"\r\n"_qs, u"\n"_qs);
     return text;
 }
-
-// The longest time the event loop went without running, from start() to finish(): what a
-// person sees as the window freezing.
-class StallProbe
-{
-public:
-    StallProbe()
-    {
-        m_timer.setInterval(0);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { mark(); });
-    }
-
-    void start()
-    {
-        m_clock.start();
-        m_last = 0;
-        m_timer.start();
-    }
-
-    double finish()
-    {
-        mark();
-        m_timer.stop();
-        return double(m_longest) / 1e6;
-    }
-
-private:
-    void mark()
-    {
-        const qint64 now = m_clock.nsecsElapsed();
-        m_longest = std::max(m_longest, now - m_last);
-        m_last = now;
-    }
-
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-};
 
 // Lets pending work (lazy layout, documents released by undo history) finish between runs.
 // The document starts fully laid out, as one a person has been working on would be.
@@ -87,7 +48,7 @@ void paint()
 void BM_SetPlainText(benchmark::State &state)
 {
     const QString text = plainText(state.range(0));
-    StallProbe probe;
+    QuillmereBench::StallProbe probe;
     double longest = 0;
     for (auto _ : state) {
         probe.start();
@@ -100,13 +61,14 @@ void BM_SetPlainText(benchmark::State &state)
         state.ResumeTiming();
     }
     state.counters["longest_stall_ms"] = longest;
+    state.counters["longest_stall_cpu_ms"] = probe.longestCpuMs();
 }
 
 // The command: eight read-modify-write cycles, one undo step, then painted.
 void BM_ApplyCapitalizeWords(benchmark::State &state)
 {
     const QString text = plainText(state.range(0));
-    StallProbe probe;
+    QuillmereBench::StallProbe probe;
     double longest = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -125,6 +87,7 @@ void BM_ApplyCapitalizeWords(benchmark::State &state)
         state.ResumeTiming();
     }
     state.counters["longest_stall_ms"] = longest;
+    state.counters["longest_stall_cpu_ms"] = probe.longestCpuMs();
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_rss_mb"] = double(usage.ru_maxrss) / 1024.0;
@@ -132,7 +95,7 @@ void BM_ApplyCapitalizeWords(benchmark::State &state)
 
 void sizes(benchmark::internal::Benchmark *benchmark)
 {
-    benchmark->ArgName("units")->Arg(OneMegabyte)->Arg(10 * OneMegabyte);
+    benchmark->ArgName("units")->Arg(OneMegabyte)->Arg(10 * OneMegabyte)->Arg(50 * OneMegabyte);
     benchmark->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 

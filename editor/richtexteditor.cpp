@@ -4,11 +4,11 @@
 #include "documenttext.h"
 #include "readdocument.h"
 #include "rtfwriter.h"
+#include "slicedinsert.h"
 #include "twips.h"
 
 #include <QAbstractUndoItem>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -17,10 +17,13 @@
 #include <QPointer>
 #include <QSaveFile>
 #include <QScopedValueRollback>
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextList>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,31 +64,6 @@ int shiftState(Qt::KeyboardModifiers modifiers)
     return state;
 }
 
-// Fills a detached document a slice at a time and lets the window repaint between slices, so
-// that writing megabytes never freezes it; keyboard and mouse input wait in the queue until the
-// write is done, so nothing the person does can land in a document about to be replaced.
-void fillInSlices(QTextDocument &document, QStringView text)
-{
-    constexpr qsizetype SliceUnits = 128 * 1024;
-    constexpr qint64 LongestStallMs = 40;
-    QTextCursor cursor(&document);
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = std::min(text.size(), start + SliceUnits);
-        // A CR LF pair split between slices would become two line breaks.
-        if (end < text.size() && text[end - 1] == u'\r' && text[end] == u'\n')
-            ++end;
-        cursor.insertText(text.sliced(start, end - start).toString());
-        start = end;
-        if (start < text.size() && sinceEvents.elapsed() >= LongestStallMs) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            sinceEvents.restart();
-        }
-    }
-}
-
 // A document that replaces another looks the same: same default font, margins and indents.
 void takeOverSettings(QTextDocument &fresh, const QTextDocument &previous)
 {
@@ -124,6 +102,28 @@ void syncFolderOf(const QString &path)
     ::close(descriptor);
 }
 
+// Whether a replacement of the selection by `text` had better build a fresh document: large
+// insertions into a shown document are laid out at once and their undo history grows with
+// every line. A fresh document costs a copy of the old one and the layout of everything before
+// the caret, which pays only when the text is the larger part. It copies the tables and lists
+// it holds as wholes, so the selection must not be inside one.
+bool insertsInFreshDocument(const QTextCursor &selection, qsizetype textUnits)
+{
+    const QTextDocument *document = selection.document();
+    if (textUnits < RichTextEditor::LargeInsertUnits || textUnits < document->characterCount())
+        return false;
+    for (const int position : { selection.selectionStart(), selection.selectionEnd() }) {
+        QTextCursor end(selection.document());
+        end.setPosition(position);
+        if (end.currentFrame() != document->rootFrame() || end.currentList())
+            return false;
+    }
+    // The block the selection ends in is copied with the break before it.
+    const QTextBlock endBlock = document->findBlock(selection.selectionEnd());
+    return endBlock.position() == 0 || endBlock.position() <= selection.selectionStart()
+        || document->characterAt(endBlock.position() - 1) == QChar::ParagraphSeparator;
+}
+
 } // namespace
 
 RichTextEditor::RichTextEditor(QWidget *parent)
@@ -139,15 +139,27 @@ QString RichTextEditor::documentText() const
 {
     if (m_pendingText)
         return *m_pendingText;
-    return toDocumentText(document()->toRawText());
+    if (!m_batchBreaks)
+        return toDocumentText(document()->toRawText());
+    // In a batch, every pass over the whole text is followed by a repaint: megabytes take long
+    // enough for two passes in a row to freeze the window.
+    const QString qtText = document()->toRawText();
+    m_batchBreaks->take();
+    QString text = toDocumentText(qtText);
+    m_batchBreaks->take();
+    return text;
 }
 
 void RichTextEditor::setDocumentText(const QString &text)
 {
-    if (m_batchDepth > 0)
+    if (m_batchDepth > 0) {
         m_pendingText = text;
-    else
-        replaceDocument(text);
+        // Every write of a batch follows a pass over the whole text: repaint between them.
+        m_batchBreaks->take();
+    } else {
+        PaintBreaks breaks;
+        replaceDocument(text, breaks);
+    }
 }
 
 QString RichTextEditor::selectionText() const
@@ -158,6 +170,10 @@ QString RichTextEditor::selectionText() const
 void RichTextEditor::setSelectionText(const QString &text)
 {
     QTextCursor cursor = textCursor();
+    if (insertsInFreshDocument(cursor, text.size())) {
+        replaceSelectionInFreshDocument(text);
+        return;
+    }
     cursor.insertText(text);
     setTextCursor(cursor);
 }
@@ -331,15 +347,65 @@ RichTextEditor::~RichTextEditor()
         document->clearUndoRedoStacks();
 }
 
-void RichTextEditor::replaceDocument(const QString &text)
+void RichTextEditor::replaceDocument(const QString &text, PaintBreaks &breaks)
+{
+    auto *fresh = new QTextDocument(this);
+    takeOverSettings(*fresh, *document());
+    fresh->setUndoRedoEnabled(false);
+    QTextCursor cursor(fresh);
+    insertTextInSlices(cursor, text, cursor.charFormat(), breaks);
+    fresh->setUndoRedoEnabled(true);
+    showWithUndo(fresh);
+}
+
+// The same edit as QTextCursor::insertText on the selection, made on a copy of the document.
+void RichTextEditor::replaceSelectionInFreshDocument(const QString &text)
 {
     QTextDocument *previous = document();
+    const QTextCursor selection = textCursor();
+    QTextCharFormat format = selection.charFormat();
+    format.clearProperty(QTextFormat::ObjectType);
+
     auto *fresh = new QTextDocument(this);
     takeOverSettings(*fresh, *previous);
+    fresh->rootFrame()->setFrameFormat(previous->rootFrame()->frameFormat());
     fresh->setUndoRedoEnabled(false);
-    fillInSlices(*fresh, text);
+    PaintBreaks breaks;
+    QTextCursor cursor(fresh);
+    const int start = selection.selectionStart();
+    if (start == 0) {
+        const QTextBlock first = previous->firstBlock();
+        cursor.setBlockFormat(first.blockFormat());
+        cursor.setBlockCharFormat(first.charFormat());
+    }
+    insertDocumentPartInSlices(cursor, *previous, 0, start, breaks);
+    const int end = selection.selectionEnd();
+    const QTextBlock startBlock = previous->findBlock(start);
+    const QTextBlock endBlock = previous->findBlock(end);
+    if (startBlock != endBlock) {
+        // Which block's format survives the removal depends on where the selection starts:
+        // copying just its two ends and removing them gives what removal in place would.
+        const int startBlockEnd = startBlock.position() + startBlock.length() - 1;
+        insertDocumentPartInSlices(cursor, *previous, start, startBlockEnd, breaks);
+        insertDocumentPartInSlices(cursor, *previous, endBlock.position() - 1, end, breaks);
+        cursor.setPosition(start, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    insertTextInSlices(cursor, text, format, breaks);
+    const int caret = cursor.position();
+    insertDocumentPartInSlices(cursor, *previous, end, previous->characterCount() - 1, breaks);
     fresh->setUndoRedoEnabled(true);
 
+    showWithUndo(fresh);
+    // The caret's place on screen needs the layout of everything before it.
+    layOutInSlices(*fresh, caret, breaks);
+    cursor.setPosition(caret);
+    setTextCursor(cursor);
+}
+
+void RichTextEditor::showWithUndo(QTextDocument *fresh)
+{
+    QTextDocument *previous = document();
     previous->setParent(this);
     previous->appendUndoItem(new SwitchUndoItem(this, fresh, SwitchUndoItem::Leads::OnRedo));
     fresh->appendUndoItem(new SwitchUndoItem(this, previous, SwitchUndoItem::Leads::OnUndo));
@@ -376,16 +442,21 @@ void RichTextEditor::releaseDocument(QTextDocument *released)
 RichTextEditor::WriteBatch::WriteBatch(RichTextEditor &editor)
     : m_editor(editor)
 {
-    ++m_editor.m_batchDepth;
+    if (m_editor.m_batchDepth++ == 0)
+        m_editor.m_batchBreaks.emplace();
 }
 
 RichTextEditor::WriteBatch::~WriteBatch()
 {
-    if (--m_editor.m_batchDepth > 0 || !m_editor.m_pendingText)
+    if (--m_editor.m_batchDepth > 0)
+        return;
+    PaintBreaks breaks = *m_editor.m_batchBreaks;
+    m_editor.m_batchBreaks.reset();
+    if (!m_editor.m_pendingText)
         return;
     const QString text = std::move(*m_editor.m_pendingText);
     m_editor.m_pendingText.reset();
-    m_editor.replaceDocument(text);
+    m_editor.replaceDocument(text, breaks);
 }
 
 } // namespace Quillmere

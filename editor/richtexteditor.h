@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fileresult.h"
+#include "slicedinsert.h"
 
 #include <QString>
 #include <QTextEdit>
@@ -42,9 +43,14 @@ public:
     void setDocumentText(const QString &text);
 
     // The selected text as document text, and its replacement (an insertion at the caret when
-    // nothing is selected).
+    // nothing is selected), as one undo step that leaves the caret after the new text.
     QString selectionText() const;
     void setSelectionText(const QString &text);
+    // From this many units on, and when the text is at least as long as the document it goes
+    // into, a replacement of the selection fills a fresh document in slices and shows it in
+    // place of the current one, so that the window keeps repainting. Below, Qt's own insertion
+    // is faster.
+    static constexpr qsizetype LargeInsertUnits = 64 * 1024;
 
     // Places the editor at a rectangle of its parent given in twips.
     void moveInTwips(const QRectF &twips);
@@ -94,11 +100,14 @@ protected:
 private:
     class SwitchUndoItem;
 
-    void replaceDocument(const QString &text);
+    void replaceDocument(const QString &text, PaintBreaks &breaks);
+    void replaceSelectionInFreshDocument(const QString &text);
+    void showWithUndo(QTextDocument *fresh);
     void switchTo(QTextDocument *document);
     void releaseDocument(QTextDocument *document);
 
     int m_batchDepth = 0;
+    mutable std::optional<PaintBreaks> m_batchBreaks;
     std::optional<QString> m_pendingText;
     // Set while the editor moves between documents itself or is being destroyed; undo items
     // then neither switch nor release documents.

@@ -8,6 +8,8 @@ PAIRS = {
     "BM_CapitalizeWordsInPlace": ("BM_Memcpy", "bandwidth / memcpy bandwidth"),
     "BM_CapitalizeWordsCopy": ("BM_DeepCopy", "bandwidth / deep-copy bandwidth"),
     "BM_ApplyCapitalizeWords": ("BM_SetPlainText", "time / setPlainText time"),
+    "BM_PasteClipboard": ("BM_PasteBaseline", "time / setPlainText time"),
+    "BM_InsertInShownDocument": ("BM_PasteBaseline", "time / setPlainText time"),
     "BM_WriteRtf": ("BM_ToHtml", "time / toHtml time"),
     "BM_SaveFile": ("BM_ToHtml", "time / toHtml time"),
     "BM_LoadFileToFirstPaint": ("BM_LibreOfficeLoad", "open to first paint / LibreOffice's load"),
@@ -50,7 +52,7 @@ def main(paths):
             ratio = run["real_time"] / baseline["real_time"]
         extra = ", ".join(
             f"{key}={run[key]:.1f}"
-            for key in ("longest_stall_ms", "peak_rss_mb")
+            for key in ("longest_stall_ms", "longest_stall_cpu_ms", "peak_rss_mb", "rss_growth_mb")
             if key in run
         )
         base_extra = (f" (baseline longest_stall_ms={baseline['longest_stall_ms']:.1f})"

@@ -52,17 +52,21 @@ QString fromClipboardText(const QString &clipboardText)
 {
     QString text;
     text.reserve(clipboardText.size() + clipboardText.size() / 8);
-    const qsizetype count = clipboardText.size();
+    const QStringView source(clipboardText);
+    const qsizetype count = source.size();
+    // Lines are appended whole: a unit at a time, a paste of megabytes takes seconds.
+    qsizetype lineStart = 0;
     for (qsizetype i = 0; i < count; ++i) {
-        const QChar unit = clipboardText.at(i);
-        if (unit == u'\r' || unit == u'\n') {
-            text += u"\r\n";
-            if (unit == u'\r' && i + 1 < count && clipboardText.at(i + 1) == u'\n')
-                ++i;
-        } else {
-            text += unit;
-        }
+        const QChar unit = source[i];
+        if (unit != u'\r' && unit != u'\n')
+            continue;
+        text += source.sliced(lineStart, i - lineStart);
+        text += u"\r\n";
+        if (unit == u'\r' && i + 1 < count && source[i + 1] == u'\n')
+            ++i;
+        lineStart = i + 1;
     }
+    text += source.sliced(lineStart);
     return text;
 }
 

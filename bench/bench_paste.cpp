@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Pasting plain text into a shown editor, against one plain replacement of the editor's text
+// with the same text. Both are timed up to the first paint.
+#include "clipboard.h"
+#include "prose.h"
+#include "richtexteditor.h"
+#include "stallprobe.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr qsizetype OneKilobyte = 1024;
+constexpr qsizetype OneMegabyte = qsizetype(1) << 20;
+
+Quillmere::RichTextEditor *editor = nullptr;
+
+// Text as another program puts it on the clipboard: LF line breaks.
+QString clipboardText(qsizetype units)
+{
+    QString text = QuillmereBench::makeProse(units, false);
+    text.replace(u"\r\n"_qs, u"\n"_qs);
+    return text;
+}
+
+class FixedClipboard final : public Quillmere::TextClipboard
+{
+public:
+    explicit FixedClipboard(QString text)
+        : m_text(std::move(text))
+    {
+    }
+    std::optional<QString> text() override { return m_text; }
+    bool setText(const QString &) override { return false; }
+
+private:
+    QString m_text;
+};
+
+// Lets pending work (lazy layout, documents released by undo history) finish between runs.
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTextDocument *document = editor->document();
+    document->documentLayout()->blockBoundingRect(document->lastBlock());
+    QCoreApplication::processEvents();
+}
+
+void paint()
+{
+    editor->viewport()->repaint();
+}
+
+// Runs `edit` on the settled, empty editor once per iteration, with the stall and the growth
+// of resident memory it caused as counters.
+template<typename Edit> void measure(benchmark::State &state, Edit edit)
+{
+    QuillmereBench::StallProbe probe;
+    double longest = 0;
+    double growth = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor->clear();
+        editor->document()->clearUndoRedoStacks();
+        settle();
+        const double before = QuillmereBench::residentMegabytes();
+        state.ResumeTiming();
+        probe.start();
+        edit();
+        paint();
+        longest = std::max(longest, probe.finish());
+        state.PauseTiming();
+        growth = std::max(growth, QuillmereBench::residentMegabytes() - before);
+        state.ResumeTiming();
+    }
+    state.counters["longest_stall_ms"] = longest;
+    state.counters["longest_stall_cpu_ms"] = probe.longestCpuMs();
+    state.counters["rss_growth_mb"] = growth;
+}
+
+// Baseline: the text replaced in one step, with no undo, then painted.
+void BM_PasteBaseline(benchmark::State &state)
+{
+    const QString text = clipboardText(state.range(0));
+    measure(state, [&] { editor->setPlainText(text); });
+}
+
+// The Paste command, one undo step, then painted.
+void BM_PasteClipboard(benchmark::State &state)
+{
+    FixedClipboard clipboard(clipboardText(state.range(0)));
+    measure(state, [&] { Quillmere::PasteClipboard(*editor, clipboard); });
+}
+
+// QTextCursor::insertText on the shown document: what the Paste command does below
+// RichTextEditor::LargeInsertUnits, to see where the fresh document starts to pay.
+void BM_InsertInShownDocument(benchmark::State &state)
+{
+    const QString text = Quillmere::fromClipboardText(clipboardText(state.range(0)));
+    measure(state, [&] {
+        QTextCursor cursor = editor->textCursor();
+        cursor.insertText(text);
+        editor->setTextCursor(cursor);
+    });
+}
+
+void sizes(benchmark::internal::Benchmark *benchmark)
+{
+    benchmark->ArgName("units");
+    for (const qsizetype units : { 16 * OneKilobyte, 64 * OneKilobyte, 256 * OneKilobyte,
+                                   OneMegabyte, 10 * OneMegabyte, 50 * OneMegabyte })
+        benchmark->Arg(units);
+    benchmark->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+// The old way is too slow to run on the largest sizes.
+void smallSizes(benchmark::internal::Benchmark *benchmark)
+{
+    benchmark->ArgName("units");
+    for (const qsizetype units :
+         { 16 * OneKilobyte, 64 * OneKilobyte, 256 * OneKilobyte, OneMegabyte })
+        benchmark->Arg(units);
+    benchmark->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+} // namespace
+
+BENCHMARK(BM_PasteBaseline)->Apply(sizes);
+BENCHMARK(BM_PasteClipboard)->Apply(sizes);
+BENCHMARK(BM_InsertInShownDocument)->Apply(smallSizes);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication application(argc, argv);
+    Quillmere::RichTextEditor shownEditor;
+    shownEditor.resize(532, 375);
+    shownEditor.show();
+    QCoreApplication::processEvents();
+    editor = &shownEditor;
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

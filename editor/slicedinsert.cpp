@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "slicedinsert.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextFrame>
+
+namespace Quillmere {
+namespace {
+
+// About 10 ms of work on a slow machine: small enough that the breaks come on time, large
+// enough that their cost does not show.
+constexpr int SliceUnits = 128 * 1024;
+constexpr qint64 LongestStallMs = 40;
+
+// Whether a slice may end where `block` starts: a part inserted on its own makes its own
+// tables and lists, so a cut must fall outside both.
+bool canCutBefore(const QTextBlock &block)
+{
+    if (block.textList())
+        return false;
+    const QTextDocument *document = block.document();
+    return QTextCursor(block).currentFrame() == document->rootFrame();
+}
+
+// Where the slice that begins at `start` ends, at most `to`.
+int sliceEnd(const QTextDocument &source, int start, int to)
+{
+    if (to - start <= SliceUnits)
+        return to;
+    for (QTextBlock block = source.findBlock(start + SliceUnits); block.isValid();
+         block = block.next()) {
+        if (block.position() >= to)
+            break;
+        if (block.position() > start && canCutBefore(block))
+            return block.position();
+    }
+    return to;
+}
+
+} // namespace
+
+PaintBreaks::PaintBreaks()
+{
+    m_sinceBreak.start();
+}
+
+void PaintBreaks::take()
+{
+    if (m_sinceBreak.elapsed() < LongestStallMs)
+        return;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_sinceBreak.restart();
+}
+
+void insertTextInSlices(QTextCursor &cursor, QStringView text, const QTextCharFormat &format,
+                        PaintBreaks &breaks)
+{
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = std::min(text.size(), start + SliceUnits);
+        // A CR LF pair split between slices would become two line breaks.
+        if (end < text.size() && text[end - 1] == u'\r' && text[end] == u'\n')
+            ++end;
+        cursor.insertText(text.sliced(start, end - start).toString(), format);
+        start = end;
+        if (start < text.size())
+            breaks.take();
+    }
+}
+
+void insertDocumentPartInSlices(QTextCursor &cursor, const QTextDocument &source, int from, int to,
+                                PaintBreaks &breaks)
+{
+    QTextCursor part(const_cast<QTextDocument *>(&source));
+    while (from < to) {
+        const int end = sliceEnd(source, from, to);
+        part.setPosition(from);
+        part.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.insertFragment(QTextDocumentFragment(part));
+        from = end;
+        if (from < to)
+            breaks.take();
+    }
+}
+
+void layOutInSlices(QTextDocument &document, int position, PaintBreaks &breaks)
+{
+    QAbstractTextDocumentLayout *layout = document.documentLayout();
+    for (int laidOut = SliceUnits; laidOut < position; laidOut += SliceUnits) {
+        layout->blockBoundingRect(document.findBlock(laidOut));
+        breaks.take();
+    }
+}
+
+} // namespace Quillmere
