@@ -31,8 +31,14 @@ namespace Quillmere::Internal {
 
 // Limits that keep hostile files from exhausting time or memory. Real files stay far below.
 constexpr int MaxGroupDepth = 1000;
-constexpr int MaxTableDepth = 8;
+// Qt lays out every cell of a table several times to size its columns, so each level of
+// nesting multiplies the cost of the text inside it; deeper levels are flattened into the third.
+constexpr int MaxTableDepth = 3;
 constexpr int MaxTableColumns = 63;
+// Long tables are built as a stack of tables of this many rows: Qt rebuilds a table's cell grid
+// and lays a table out whole, so a single table of n rows costs n squared to build and cannot
+// be laid out a screen at a time.
+constexpr int MaxRowsPerTable = 16;
 constexpr int MaxListLevels = 9;
 constexpr qsizetype MaxFonts = 10000;
 constexpr qsizetype MaxColors = 10000;
@@ -216,6 +222,9 @@ struct OpenTable
 {
     QTextTable *table = nullptr;
     int row = 0;
+    // Rows made so far: rows are made in batches, as every insertion makes Qt rebuild the
+    // table's cell grid, and the ones left over are removed when the table closes.
+    int rowsMade = 1;
     int column = 0;
     bool rowOpen = true;
     bool nextCellPending = false;
@@ -372,6 +381,8 @@ private:
     void tableWord(const KeywordEntry &entry, const RtfToken &token);
     int tableLevelOf(const ParagraphState &paragraph) const;
     void enterTableLevel(int level);
+    void startRow(int index);
+    void removeSpareRows(OpenTable &table);
     void openTable();
     void closeInnermostTable();
     void moveToCell(OpenTable &table);
