@@ -10,6 +10,7 @@
 
 #include <QColor>
 #include <QHash>
+#include <QImage>
 #include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -24,6 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
+class QImageReader;
 class QTextList;
 class QTextTable;
 
@@ -47,8 +49,8 @@ constexpr qsizetype MaxShortText = 256;
 constexpr qsizetype MaxCachedFormats = 4096;
 constexpr qsizetype MaxFieldInstruction = 4096;
 constexpr qsizetype MaxPictureBytes = qsizetype(32) << 20;
+// The largest picture decoded: PNGs are decoded whole before they are scaled down.
 constexpr qint64 MaxImagePixelBytes = qint64(64) << 20;
-constexpr qint64 MaxAllImagePixelBytes = qint64(512) << 20;
 constexpr int MaxTwips = 31680;
 constexpr int MaxUnicodeSkip = 16;
 constexpr int NoListOverride = std::numeric_limits<int>::min();
@@ -396,6 +398,7 @@ private:
     void enterPictureDestination(Keyword keyword);
     void pictureText(QByteArrayView bytes);
     void finishPicture();
+    QImage decodeWithinBudget(QImageReader &reader, QSize size);
 
     // fields (rtffields.cpp)
     void enterFieldDestination(Keyword keyword);
@@ -453,7 +456,7 @@ private:
     PictureState m_picture;
     bool m_shapePictureEnded = false;
     int m_imageCount = 0;
-    qint64 m_imageBytes = 0;
+    qint64 m_pictureBytes = 0;
 };
 
 } // namespace Quillmere::Internal
