@@ -2,7 +2,7 @@
 // Pictures: PNG and JPEG data in hex or binary, decoded within a memory budget.
 #include "rtfreader_p.h"
 
-#include "rtfpictures.h"
+#include "rtfproperties.h"
 #include "rtfunits.h"
 
 #include <QBuffer>

@@ -385,6 +385,7 @@ private:
     void enterTableLevel(int level);
     void startRow(int index);
     void removeSpareRows(OpenTable &table);
+    void markContinuation(const QTextTable &previous, const QTextTable &next);
     void openTable();
     void closeInnermostTable();
     void moveToCell(OpenTable &table);

@@ -2,6 +2,8 @@
 // Tables: row definitions, cells and rows, nesting, and merged cells.
 #include "rtfreader_p.h"
 
+#include "rtfproperties.h"
+
 #include <QTextTable>
 
 #include <algorithm>
@@ -94,9 +96,11 @@ void RtfReader::startRow(int index)
     const bool merging = std::any_of(table->mergeStartRows.cbegin(), table->mergeStartRows.cend(),
                                      [](int start) { return start >= 0; });
     if (table->row + 1 >= MaxRowsPerTable && !merging && index + 1 == int(m_tables.size())) {
+        const QTextTable *previous = table->table;
         closeInnermostTable();
         openTable();
         table = &m_tables.back();
+        markContinuation(*previous, *table->table);
     } else {
         if (++table->row >= table->rowsMade) {
             const int batch = std::min(table->rowsMade, MaxRowsPerTable);
@@ -130,6 +134,22 @@ void RtfReader::openTable()
     m_paragraphOpen = false;
     applyRowDefinition(table, level);
     m_tables.push_back(table);
+}
+
+// The paragraph Qt keeps between two parts of one long table takes no room and is not saved.
+void RtfReader::markContinuation(const QTextTable &previous, const QTextTable &next)
+{
+    QTextCursor between(m_document.get());
+    between.setPosition(previous.lastPosition() + 1);
+    if (between.currentTable() == &next || between.block().length() > 1)
+        return;
+    QTextBlockFormat format;
+    format.setProperty(TableContinuation, true);
+    format.setLineHeight(0, QTextBlockFormat::FixedHeight);
+    between.setBlockFormat(format);
+    QTextCharFormat tiny;
+    tiny.setFontPointSize(1);
+    between.setBlockCharFormat(tiny);
 }
 
 void RtfReader::removeSpareRows(OpenTable &table)

@@ -2,7 +2,7 @@
 #include "rtfwriter.h"
 
 #include "rtfoutput.h"
-#include "rtfpictures.h"
+#include "rtfproperties.h"
 #include "rtfunits.h"
 #include "rtfwriterkeywords.h"
 
@@ -248,6 +248,8 @@ private:
             // A frame that starts with a table always has an empty block before it, which the
             // table would become the second paragraph of if it were written.
             if (first && it.currentBlock().length() <= 1 && tableFollows(it))
+                continue;
+            if (it.currentBlock().blockFormat().boolProperty(TableContinuation))
                 continue;
             writeBlock(it.currentBlock());
         }

@@ -22,4 +22,8 @@ enum PictureProperty : int {
     OriginalPictureSize,
 };
 
+// A property of the block format of the empty paragraph Qt keeps between two tables, set when
+// they are parts of one long table: the paragraph is drawn with no height and is not saved.
+inline constexpr int TableContinuation = QTextFormat::UserProperty + 0x5200;
+
 } // namespace Quillmere
