@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "richtexteditor.h"
 
+#include "documentsize.h"
 #include "documenttext.h"
 #include "readdocument.h"
 #include "rtfwriter.h"
@@ -155,6 +156,8 @@ FileResult RichTextEditor::LoadFile(const QString &path)
     if (bytes.size() > MaxLoadedFileSize)
         return FileResult::failure(tr("%1 is larger than 200 MB.").arg(path));
 
+    if (const std::optional<QString> reason = whyTooLargeToOpen(bytes, availableMemoryBytes()))
+        return FileResult::failure(tr("Cannot open %1: %2").arg(path, *reason));
     std::unique_ptr<QTextDocument> loaded;
     try {
         loaded = readDocument(bytes);

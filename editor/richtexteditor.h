@@ -51,7 +51,8 @@ public:
 
     // Replaces the document by the file at `path`, read as RTF, or as plain text when it is not
     // RTF. The new document has an empty undo history. A failure (unreadable file, a file over
-    // 200 MB) leaves the document, its formatting and its undo history exactly as they were.
+    // 200 MB, a document too large for the memory there is) leaves the document, its formatting and
+    // its undo history exactly as they were.
     FileResult LoadFile(const QString &path);
 
     // Writes the whole document to `path` as RTF. The file is replaced only once it has been
