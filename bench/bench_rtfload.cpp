@@ -5,6 +5,7 @@
 // rebuilding the document run by run with QTextCursor. Peak memory of each opening is measured
 // in a process of its own. Without LibreOffice the file is written by our own writer instead,
 // and the LibreOffice baseline is skipped.
+#include "childprocess.h"
 #include "formatted.h"
 #include "richtexteditor.h"
 #include "rtfwriter.h"
@@ -20,19 +21,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <optional>
-#include <vector>
-
-extern char **environ;
 
 namespace {
 
@@ -40,80 +32,21 @@ constexpr qsizetype OneMegabyte = qsizetype(1) << 20;
 // makeProse() units that a sample conversion is made of, to learn how large the RTF comes out.
 constexpr qsizetype SampleUnits = 100000;
 constexpr const char *LoadOnceOption = "--load-once";
-constexpr const char *PeakOfOption = "--peak-of";
+
+using QuillmereBench::ProcessRun;
 
 Quillmere::RichTextEditor *editor = nullptr;
 QString program;
-
-struct ProcessRun
-{
-    double seconds = 0;
-    double peakMegabytes = 0;
-    bool ok = false;
-};
 
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// In a small process of its own: runs the command and prints its peak memory in kB. A child
-// of this benchmark would inherit the benchmark's own peak, as Linux counts the memory a process
-// had before it started the new program.
-int reportPeakOf(char **command)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        execvp(command[0], command);
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage {};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid)
-        return 1;
-    std::printf("%ld\n", usage.ru_maxrss);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-}
-
-// Runs a command to its end, through reportPeakOf().
+// Runs a command to its end, measuring its own peak memory.
 ProcessRun run(const QStringList &command)
 {
-    std::vector<QByteArray> arguments { program.toLocal8Bit(), PeakOfOption };
-    for (const QString &argument : command)
-        arguments.push_back(argument.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
-    int output[2];
-    if (pipe(output) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, output[0]);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(output[1]);
-    QByteArray printed;
-    char buffer[64];
-    for (ssize_t got; (got = read(output[0], buffer, sizeof buffer)) > 0;)
-        printed.append(buffer, got);
-    close(output[0]);
-    ProcessRun result;
-    int status = 0;
-    if (spawned != 0 || waitpid(pid, &status, 0) != pid)
-        return result;
-    result.seconds = secondsSince(start);
-    result.peakMegabytes = printed.trimmed().toDouble() / 1024.0;
-    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return result;
+    return QuillmereBench::runMeasured(program, command);
 }
 
 QString dataFolder()
@@ -287,8 +220,8 @@ BENCHMARK(BM_LoadFileToFirstPaint)->Apply(sizes)->UseManualTime();
 
 int main(int argc, char **argv)
 {
-    if (argc > 2 && qstrcmp(argv[1], PeakOfOption) == 0)
-        return reportPeakOf(argv + 2);
+    if (argc > 2 && qstrcmp(argv[1], QuillmereBench::PeakOfOption) == 0)
+        return QuillmereBench::reportPeakOf(argv + 2);
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "richtexteditor.h"
 
+#include "documentsize.h"
 #include "documenttext.h"
 #include "readdocument.h"
 #include "rtfwriter.h"
@@ -210,6 +211,8 @@ FileResult RichTextEditor::LoadFile(const QString &path)
     if (file.error() != QFileDevice::NoError)
         return FileResult::failure(tr("Cannot read %1: %2").arg(path, file.errorString()));
 
+    if (const std::optional<QString> reason = whyTooLargeToOpen(bytes, availableMemoryBytes()))
+        return FileResult::failure(tr("Cannot open %1: %2").arg(path, *reason));
     std::unique_ptr<QTextDocument> loaded;
     try {
         loaded = readDocument(bytes);

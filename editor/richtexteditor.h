@@ -58,7 +58,8 @@ public:
     // Replaces the document by the file at `path`, read as RTF, or as plain text when it is not
     // RTF. The new document has an empty undo history. Only regular files are read: a folder, a
     // named pipe or a device is refused at once. A failure (such a path, an unreadable file, a
-    // file over 200 MB) leaves the document, its formatting and its undo history as they were.
+    // file over 200 MB, a document too large for the memory there is) leaves the document, its
+    // formatting and its undo history as they were.
     FileResult LoadFile(const QString &path);
 
     // Writes the whole document to `path` as RTF. The file is replaced only once it has been

@@ -2,6 +2,7 @@
 // Pictures: PNG and JPEG data in hex or binary, decoded within a memory budget.
 #include "rtfreader_p.h"
 
+#include "rtfproperties.h"
 #include "rtfunits.h"
 
 #include <QBuffer>
@@ -104,20 +105,19 @@ void RtfReader::finishPicture()
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QSize size = reader.size();
-    const qint64 pixelBytes = qint64(size.width()) * size.height() * 4;
-    if (!size.isValid() || size.isEmpty() || pixelBytes > MaxImagePixelBytes
-        || m_imageBytes + pixelBytes > MaxAllImagePixelBytes)
+    if (!size.isValid() || size.isEmpty()
+        || qint64(size.width()) * size.height() * 4 > MaxImagePixelBytes)
         return;
-    const QImage image = reader.read();
+    const QImage image = decodeWithinBudget(reader, size);
     if (image.isNull())
         return;
-    m_imageBytes += pixelBytes;
+    m_pictureBytes += image.sizeInBytes();
 
-    const double width = (picture.goalWidth > 0 ? picture.goalWidth / TwipsPerDocumentPixel
-                                                : double(image.width()))
+    const double width
+        = (picture.goalWidth > 0 ? picture.goalWidth / TwipsPerDocumentPixel : double(size.width()))
         * picture.scaleX / 100.0;
     const double height = (picture.goalHeight > 0 ? picture.goalHeight / TwipsPerDocumentPixel
-                                                  : double(image.height()))
+                                                  : double(size.height()))
         * picture.scaleY / 100.0;
     const QString name = u"rtf-image:%1"_qs.arg(++m_imageCount);
     m_document->addResource(QTextDocument::ImageResource, QUrl(name), image);
@@ -126,9 +126,28 @@ void RtfReader::finishPicture()
     format.setName(name);
     format.setWidth(width);
     format.setHeight(height);
+    format.setProperty(OriginalPictureBytes, picture.data);
+    format.setProperty(OriginalPictureFormat,
+                       picture.kind == PngPicture ? QByteArray("png") : QByteArray("jpeg"));
+    format.setProperty(OriginalPictureSize, size);
     flushRun();
     ensureContentPosition(tableLevelOf(state().paragraph));
     m_cursor.insertImage(format);
+}
+
+// The picture at most MaxDecodedPictureSide a side, or a placeholder once the pictures decoded
+// so far have spent the budget; null when the picture cannot be decoded.
+QImage RtfReader::decodeWithinBudget(QImageReader &reader, QSize size)
+{
+    if (size.width() > MaxDecodedPictureSide || size.height() > MaxDecodedPictureSide)
+        size.scale(MaxDecodedPictureSide, MaxDecodedPictureSide, Qt::KeepAspectRatio);
+    if (m_pictureBytes + qint64(size.width()) * size.height() * 4 > DecodedPictureBudget) {
+        QImage placeholder(1, 1, QImage::Format_RGB32);
+        placeholder.fill(QColor(0xE0, 0xE0, 0xE0));
+        return placeholder;
+    }
+    reader.setScaledSize(size);
+    return reader.read();
 }
 
 } // namespace Quillmere::Internal

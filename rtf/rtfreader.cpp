@@ -52,6 +52,8 @@ std::unique_ptr<QTextDocument> RtfReader::read()
         if (m_breakPending || m_paragraphOpen || !m_marker.empty())
             finishParagraph(state().paragraph, int(m_tables.size()));
     }
+    for (OpenTable &table : m_tables)
+        removeSpareRows(table);
     m_cursor.endEditBlock();
 
     m_document->setUndoRedoEnabled(true);

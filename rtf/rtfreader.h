@@ -17,7 +17,8 @@ namespace Quillmere {
 // paragraph formatting, links, lists, tables and PNG or JPEG pictures. Headers, footers, notes,
 // comments and everything else that is not body text stay out. Reading never fails: a damaged
 // or hostile file gives what can be read of it, in time and memory linear in its size. The
-// document has undo enabled and an empty history; images are resources named by their format.
+// document has undo enabled and an empty history; images are resources named by their format,
+// decoded within a budget, and keep the file's own bytes for saving.
 [[nodiscard]] std::unique_ptr<QTextDocument> readRtf(QByteArrayView rtf);
 
 } // namespace Quillmere

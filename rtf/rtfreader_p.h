@@ -10,6 +10,7 @@
 
 #include <QColor>
 #include <QHash>
+#include <QImage>
 #include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -24,6 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
+class QImageReader;
 class QTextList;
 class QTextTable;
 
@@ -31,8 +33,14 @@ namespace Quillmere::Internal {
 
 // Limits that keep hostile files from exhausting time or memory. Real files stay far below.
 constexpr int MaxGroupDepth = 1000;
-constexpr int MaxTableDepth = 8;
+// Qt lays out every cell of a table several times to size its columns, so each level of
+// nesting multiplies the cost of the text inside it; deeper levels are flattened into the third.
+constexpr int MaxTableDepth = 3;
 constexpr int MaxTableColumns = 63;
+// Long tables are built as a stack of tables of this many rows: Qt rebuilds a table's cell grid
+// and lays a table out whole, so a single table of n rows costs n squared to build and cannot
+// be laid out a screen at a time.
+constexpr int MaxRowsPerTable = 16;
 constexpr int MaxListLevels = 9;
 constexpr qsizetype MaxFonts = 10000;
 constexpr qsizetype MaxColors = 10000;
@@ -41,8 +49,8 @@ constexpr qsizetype MaxShortText = 256;
 constexpr qsizetype MaxCachedFormats = 4096;
 constexpr qsizetype MaxFieldInstruction = 4096;
 constexpr qsizetype MaxPictureBytes = qsizetype(32) << 20;
+// The largest picture decoded: PNGs are decoded whole before they are scaled down.
 constexpr qint64 MaxImagePixelBytes = qint64(64) << 20;
-constexpr qint64 MaxAllImagePixelBytes = qint64(512) << 20;
 constexpr int MaxTwips = 31680;
 constexpr int MaxUnicodeSkip = 16;
 constexpr int NoListOverride = std::numeric_limits<int>::min();
@@ -216,6 +224,9 @@ struct OpenTable
 {
     QTextTable *table = nullptr;
     int row = 0;
+    // Rows made so far: rows are made in batches, as every insertion makes Qt rebuild the
+    // table's cell grid, and the ones left over are removed when the table closes.
+    int rowsMade = 1;
     int column = 0;
     bool rowOpen = true;
     bool nextCellPending = false;
@@ -372,6 +383,9 @@ private:
     void tableWord(const KeywordEntry &entry, const RtfToken &token);
     int tableLevelOf(const ParagraphState &paragraph) const;
     void enterTableLevel(int level);
+    void startRow(int index);
+    void removeSpareRows(OpenTable &table);
+    void markContinuation(const QTextTable &previous, const QTextTable &next);
     void openTable();
     void closeInnermostTable();
     void moveToCell(OpenTable &table);
@@ -385,6 +399,7 @@ private:
     void enterPictureDestination(Keyword keyword);
     void pictureText(QByteArrayView bytes);
     void finishPicture();
+    QImage decodeWithinBudget(QImageReader &reader, QSize size);
 
     // fields (rtffields.cpp)
     void enterFieldDestination(Keyword keyword);
@@ -442,7 +457,7 @@ private:
     PictureState m_picture;
     bool m_shapePictureEnded = false;
     int m_imageCount = 0;
-    qint64 m_imageBytes = 0;
+    qint64 m_pictureBytes = 0;
 };
 
 } // namespace Quillmere::Internal

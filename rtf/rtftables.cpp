@@ -2,6 +2,8 @@
 // Tables: row definitions, cells and rows, nesting, and merged cells.
 #include "rtfreader_p.h"
 
+#include "rtfproperties.h"
+
 #include <QTextTable>
 
 #include <algorithm>
@@ -72,12 +74,7 @@ void RtfReader::enterTableLevel(int level)
             openTable();
         OpenTable &table = m_tables[size_t(index)];
         if (!table.rowOpen) {
-            table.table->appendRows(1);
-            table.row = table.table->rows() - 1;
-            table.column = 0;
-            table.rowOpen = true;
-            table.nextCellPending = false;
-            moveToCell(table);
+            startRow(index);
         } else if (table.nextCellPending) {
             table.nextCellPending = false;
             if (table.column + 1 < MaxTableColumns) {
@@ -86,11 +83,35 @@ void RtfReader::enterTableLevel(int level)
                     table.table->appendColumns(1);
                 moveToCell(table);
             } else {
-                // Cells past the widest row Word allows share the last one.
-                m_breakPending = true;
+                // Cells past the widest row Word allows go on in a row of their own.
+                startRow(index);
             }
         }
     }
+}
+
+void RtfReader::startRow(int index)
+{
+    OpenTable *table = &m_tables[size_t(index)];
+    const bool merging = std::any_of(table->mergeStartRows.cbegin(), table->mergeStartRows.cend(),
+                                     [](int start) { return start >= 0; });
+    if (table->row + 1 >= MaxRowsPerTable && !merging && index + 1 == int(m_tables.size())) {
+        const QTextTable *previous = table->table;
+        closeInnermostTable();
+        openTable();
+        table = &m_tables.back();
+        markContinuation(*previous, *table->table);
+    } else {
+        if (++table->row >= table->rowsMade) {
+            const int batch = std::min(table->rowsMade, MaxRowsPerTable);
+            table->table->appendRows(batch);
+            table->rowsMade += batch;
+        }
+    }
+    table->column = 0;
+    table->rowOpen = true;
+    table->nextCellPending = false;
+    moveToCell(*table);
 }
 
 void RtfReader::moveToCell(OpenTable &table)
@@ -115,8 +136,32 @@ void RtfReader::openTable()
     m_tables.push_back(table);
 }
 
+// The paragraph Qt keeps between two parts of one long table takes no room and is not saved.
+void RtfReader::markContinuation(const QTextTable &previous, const QTextTable &next)
+{
+    QTextCursor between(m_document.get());
+    between.setPosition(previous.lastPosition() + 1);
+    if (between.currentTable() == &next || between.block().length() > 1)
+        return;
+    QTextBlockFormat format;
+    format.setProperty(TableContinuation, true);
+    format.setLineHeight(0, QTextBlockFormat::FixedHeight);
+    between.setBlockFormat(format);
+    QTextCharFormat tiny;
+    tiny.setFontPointSize(1);
+    between.setBlockCharFormat(tiny);
+}
+
+void RtfReader::removeSpareRows(OpenTable &table)
+{
+    if (table.rowsMade > table.row + 1)
+        table.table->removeRows(table.row + 1, table.rowsMade - table.row - 1);
+    table.rowsMade = table.row + 1;
+}
+
 void RtfReader::closeInnermostTable()
 {
+    removeSpareRows(m_tables.back());
     QTextTable *table = m_tables.back().table;
     m_tables.pop_back();
     m_cursor.setPosition(table->lastPosition() + 1);

@@ -2,6 +2,7 @@
 #include "rtfwriter.h"
 
 #include "rtfoutput.h"
+#include "rtfproperties.h"
 #include "rtfunits.h"
 #include "rtfwriterkeywords.h"
 
@@ -39,11 +40,12 @@ struct RunFormat
     bool image = false;
 };
 
-// PNG bytes of one image and its size in pixels.
+// PNG or JPEG bytes of one image and its size in pixels.
 struct EncodedImage
 {
     QByteArray png;
     QSize size;
+    bool jpeg = false;
 };
 
 class Writer
@@ -246,6 +248,8 @@ private:
             // A frame that starts with a table always has an empty block before it, which the
             // table would become the second paragraph of if it were written.
             if (first && it.currentBlock().length() <= 1 && tableFollows(it))
+                continue;
+            if (it.currentBlock().blockFormat().boolProperty(TableContinuation))
                 continue;
             writeBlock(it.currentBlock());
         }
@@ -466,9 +470,20 @@ private:
         return encoded;
     }
 
+    // A picture read from a file goes back as the file held it; any other is encoded as PNG.
+    std::optional<EncodedImage> pictureOf(const QTextImageFormat &format)
+    {
+        const QByteArray original = format.property(OriginalPictureBytes).toByteArray();
+        const QSize size = format.property(OriginalPictureSize).toSize();
+        if (!original.isEmpty() && !size.isEmpty())
+            return EncodedImage { original, size,
+                                  format.property(OriginalPictureFormat) == "jpeg" };
+        return encodedImage(format.name());
+    }
+
     void writeImage(const QTextImageFormat &format)
     {
-        const std::optional<EncodedImage> image = encodedImage(format.name());
+        const std::optional<EncodedImage> image = pictureOf(format);
         if (!image)
             return;
         // Qt keeps the aspect ratio when only one side is given.
@@ -483,7 +498,7 @@ private:
                            format.height());
         m_out.open();
         m_out.word("\\pict");
-        m_out.word("\\pngblip");
+        m_out.word(image->jpeg ? "\\jpegblip" : "\\pngblip");
         m_out.word("\\picw", image->size.width());
         m_out.word("\\pich", image->size.height());
         m_out.word("\\picwgoal", toTwips(shown.width()));

@@ -15,8 +15,9 @@ namespace Quillmere {
 // document shows. Lengths go out in twips (15 to a pixel). Lists are written as WordPad writes
 // them (`\pntext` marker plus `\*\pn`), with `\li` carrying the list's indentation and a hanging
 // `\fi-360` for the marker. Tables nested in a cell are flattened into the cell's paragraphs.
-// Images are re-encoded as PNG; one that cannot be encoded is left out rather than written
-// as data no reader could decode.
+// Pictures read from a file are written back with the bytes the file held; other images are
+// encoded as PNG, and one that cannot be encoded is left out rather than written as data no
+// reader could decode.
 [[nodiscard]] QByteArray writeRtf(const QTextDocument &document);
 
 } // namespace Quillmere

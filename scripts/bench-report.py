@@ -14,6 +14,10 @@ PAIRS = {
     "BM_SaveFile": ("BM_ToHtml", "time / toHtml time"),
     "BM_LoadFileToFirstPaint": ("BM_LibreOfficeLoad", "open to first paint / LibreOffice's load"),
     "BM_StartQuillmere": ("BM_StartFeatherPad", "time to first paint / FeatherPad's"),
+    "BM_OpenTable": ("BM_OpenPlainCells", "open to first paint / plain text, a line a cell"),
+    "BM_OpenNestedTables": ("BM_OpenPlainNested", "open to first paint / plain text, a line a level"),
+    "BM_OpenParagraphs": ("BM_SetPlainTextParagraphs", "open to first paint / setPlainText's"),
+    "BM_OpenPictures": ("BM_DecodePictures", "open to first paint / decoding the pictures"),
 }
 # counter -> what its ratio means; printed as a row of its own wherever both runs carry it
 COUNTER_RATIOS = {
@@ -52,7 +56,8 @@ def main(paths):
             ratio = run["real_time"] / baseline["real_time"]
         extra = ", ".join(
             f"{key}={run[key]:.1f}"
-            for key in ("longest_stall_ms", "longest_stall_cpu_ms", "peak_rss_mb", "rss_growth_mb")
+            for key in ("longest_stall_ms", "longest_stall_cpu_ms", "peak_rss_mb", "rss_growth_mb",
+                        "bound_mb", "bytes_per_paragraph")
             if key in run
         )
         base_extra = (f" (baseline longest_stall_ms={baseline['longest_stall_ms']:.1f})"

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QTextFormat>
+
+namespace Quillmere {
+
+// The memory the decoded pictures of one document may take together. Pictures are decoded at
+// most MaxDecodedPictureSide pixels a side; once the budget is spent, the rest show as a
+// placeholder of their stated size.
+inline constexpr qint64 DecodedPictureBudget = qint64(96) << 20;
+inline constexpr int MaxDecodedPictureSide = 2048;
+
+// Properties of a picture's QTextImageFormat that keep the picture as the file held it, so that
+// saving writes the same bytes back however the picture was decoded for showing.
+enum PictureProperty : int {
+    // QByteArray: the PNG or JPEG file.
+    OriginalPictureBytes = QTextFormat::UserProperty + 0x5100,
+    // QByteArray: "png" or "jpeg".
+    OriginalPictureFormat,
+    // QSize: the picture's own size in pixels.
+    OriginalPictureSize,
+};
+
+// A property of the block format of the empty paragraph Qt keeps between two tables, set when
+// they are parts of one long table: the paragraph is drawn with no height and is not saved.
+inline constexpr int TableContinuation = QTextFormat::UserProperty + 0x5200;
+
+} // namespace Quillmere
