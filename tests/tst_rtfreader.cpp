@@ -120,11 +120,13 @@ void TestRtfReader::longRowsAreBounded()
                                   "\\trowd\\intbl "
                                   + QByteArray("x\\cell ").repeated(100) + "\\row}");
     const QStringList lines = RtfDump::lines(*document);
-    QVERIFY(lines.at(1).startsWith(u"[table2x63,"));
+    // Cells past the 63rd go on in a row of their own.
+    QVERIFY(lines.at(1).startsWith(u"[table3x63,"));
     QCOMPARE(lines.mid(2, 6),
              QStringList(
                  { u"[cell0,0]"_qs, u"A"_qs, u"[cell0,1]"_qs, u"B"_qs, u"[cell0,2]"_qs, u"C"_qs }));
     QCOMPARE(lines.filter(u"[cell1,"_qs).size(), 63);
+    QCOMPARE(lines.indexOf(u"[cell2,36]"_qs) + 1, lines.lastIndexOf(u"x"_qs));
     QCOMPARE(lines.filter(QRegularExpression(u"^x$"_qs)).size(), 100);
 }
 
