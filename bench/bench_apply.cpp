@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The capitalisation command end to end on a shown editor, against one plain replacement of
 // the editor's text with the same text. Both are timed up to the first paint.
+#include "benchmain.h"
 #include "capitalize.h"
 #include "prose.h"
 #include "richtexteditor.h"
@@ -106,19 +107,11 @@ BENCHMARK(BM_ApplyCapitalizeWords)->Apply(sizes);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QuillmereBench::preferOffscreenPlatform();
     QApplication application(argc, argv);
     Quillmere::RichTextEditor shownEditor;
-    shownEditor.resize(532, 375);
-    shownEditor.show();
-    QCoreApplication::processEvents();
+    QuillmereBench::showAtInitialSize(shownEditor);
     editor = &shownEditor;
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return QuillmereBench::runBenchmarks(argc, argv);
 }

@@ -5,6 +5,7 @@
 // rebuilding the document run by run with QTextCursor. Peak memory of each opening is measured
 // in a process of its own. Without LibreOffice the file is written by our own writer instead,
 // and the LibreOffice baseline is skipped.
+#include "benchmain.h"
 #include "childprocess.h"
 #include "formatted.h"
 #include "richtexteditor.h"
@@ -222,14 +223,11 @@ int main(int argc, char **argv)
 {
     if (argc > 2 && qstrcmp(argv[1], QuillmereBench::PeakOfOption) == 0)
         return QuillmereBench::reportPeakOf(argv + 2);
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QuillmereBench::preferOffscreenPlatform();
     QApplication application(argc, argv);
     program = QCoreApplication::applicationFilePath();
     Quillmere::RichTextEditor shownEditor;
-    shownEditor.resize(532, 375);
-    shownEditor.show();
-    QCoreApplication::processEvents();
+    QuillmereBench::showAtInitialSize(shownEditor);
     editor = &shownEditor;
 
     if (argc == 3 && qstrcmp(argv[1], LoadOnceOption) == 0) {
@@ -242,10 +240,5 @@ int main(int argc, char **argv)
                      "LibreOffice (soffice) is not installed: loading a file written by "
                      "our own writer, and no LibreOffice baseline\n");
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return QuillmereBench::runBenchmarks(argc, argv);
 }

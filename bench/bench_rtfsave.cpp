@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Saving a formatted document as RTF, against QTextDocument::toHtml() of the same document:
 // both walk the whole document and write every run with its formatting.
+#include "benchmain.h"
 #include "formatted.h"
 #include "richtexteditor.h"
 #include "rtfwriter.h"
@@ -82,13 +83,7 @@ BENCHMARK(BM_SaveFile)->Apply(sizes);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QuillmereBench::preferOffscreenPlatform();
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return QuillmereBench::runBenchmarks(argc, argv);
 }

@@ -5,6 +5,7 @@
 // tables and nesting, a plain text file with the same text, one paragraph per cell; for
 // paragraphs, QTextDocument::setPlainText on the same text; for pictures, decoding the same
 // PNGs. Peak memory is measured in a process of its own.
+#include "benchmain.h"
 #include "childprocess.h"
 #include "richtexteditor.h"
 
@@ -370,14 +371,11 @@ int main(int argc, char **argv)
 {
     if (argc > 2 && qstrcmp(argv[1], QuillmereBench::PeakOfOption) == 0)
         return QuillmereBench::reportPeakOf(argv + 2);
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QuillmereBench::preferOffscreenPlatform();
     QApplication application(argc, argv);
     program = QCoreApplication::applicationFilePath();
     Quillmere::RichTextEditor shownEditor;
-    shownEditor.resize(532, 375);
-    shownEditor.show();
-    QCoreApplication::processEvents();
+    QuillmereBench::showAtInitialSize(shownEditor);
     editor = &shownEditor;
 
     if (argc == 3 && qstrcmp(argv[1], OpenOnceOption) == 0) {
@@ -386,10 +384,5 @@ int main(int argc, char **argv)
         return loaded ? 0 : RefusedExitCode;
     }
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return QuillmereBench::runBenchmarks(argc, argv);
 }
