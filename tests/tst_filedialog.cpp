@@ -14,8 +14,6 @@
 
 using namespace Quillmere;
 
-Q_DECLARE_METATYPE(Quillmere::FileDialogMode)
-
 namespace {
 
 QString answer(const std::optional<QString> &path)
@@ -49,7 +47,6 @@ private slots:
     void filterEntriesListTheirFiles();
     void changingTheEntryKeepsTheTypedName_data();
     void changingTheEntryKeepsTheTypedName();
-    void typedNameLeavesNoCompletionsBehind_data();
     void typedNameLeavesNoCompletionsBehind();
 };
 
@@ -192,18 +189,10 @@ void TestFileDialog::changingTheEntryKeepsTheTypedName()
     QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
 }
 
-void TestFileDialog::typedNameLeavesNoCompletionsBehind_data()
-{
-    QTest::addColumn<FileDialogMode>("mode");
-    QTest::addRow("open") << FileDialogMode::Open;
-    QTest::addRow("save") << FileDialogMode::Save;
-}
-
 // Return typed while the list of completions shows takes the name; the list must go with the
 // dialog rather than stay over the window.
 void TestFileDialog::typedNameLeavesNoCompletionsBehind()
 {
-    QFETCH(FileDialogMode, mode);
     QTemporaryDir folder;
     createFile(folder.filePath(u"letter.txt"_qs));
     QWidget window;
@@ -223,9 +212,7 @@ void TestFileDialog::typedNameLeavesNoCompletionsBehind()
         QTest::keyClicks(completions, u".txt"_qs);
         QTest::keyClick(completions, Qt::Key_Return);
     });
-    if (mode == FileDialogMode::Save)
-        driver.on<QMessageBox>([](QMessageBox *box) { pressButton(box, QMessageBox::Yes); });
-    QCOMPARE(answer(dialog.choosePath(mode)), folder.filePath(u"letter.txt"_qs));
+    QCOMPARE(answer(dialog.choosePath(FileDialogMode::Open)), folder.filePath(u"letter.txt"_qs));
     QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
     QTest::qWait(200);
     QVERIFY(!completions->isVisible());
