@@ -58,10 +58,8 @@ private slots:
     void init();
     void pastedLineBreaksMatchOracleForAllShortTexts();
     void copyPutsOnlyPlainTextThatPastesBack();
-    void pasteWithoutTextEmptiesSelection_data();
-    void pasteWithoutTextEmptiesSelection();
-    void pasteTakesPlainTextWhenHtmlIsOffered();
-    void pasteIsOneUndoStep();
+    void pasteReplacesTheSelectionInOneStep_data();
+    void pasteReplacesTheSelectionInOneStep();
     void lockedClipboardChangesNothing();
     void cutRemovesOnlyWhatReachedClipboard();
     void editorKeysRunOurCommands_data();
@@ -109,59 +107,45 @@ void TestClipboard::copyPutsOnlyPlainTextThatPastesBack()
     QCOMPARE(editor.documentText(), document);
 }
 
-void TestClipboard::pasteWithoutTextEmptiesSelection_data()
+void TestClipboard::pasteReplacesTheSelectionInOneStep_data()
 {
-    QTest::addColumn<bool>("image");
-    QTest::addRow("empty clipboard") << false;
-    QTest::addRow("only a picture") << true;
+    QTest::addColumn<QString>("offered");
+    QTest::addColumn<QString>("pasted");
+
+    QTest::addRow("empty clipboard") << QString() << u"first "_qs;
+    QTest::addRow("only a picture") << u"picture"_qs << u"first "_qs;
+    QTest::addRow("HTML beside plain text") << u"<b>loud</b>"_qs << u"first quiet"_qs;
+    QTest::addRow("lines") << u"one\ntwo\nthree"_qs << u"first one\r\ntwo\r\nthree"_qs;
 }
 
-void TestClipboard::pasteWithoutTextEmptiesSelection()
+void TestClipboard::pasteReplacesTheSelectionInOneStep()
 {
-    QFETCH(bool, image);
-    if (image) {
+    QFETCH(QString, offered);
+    QFETCH(QString, pasted);
+    auto *data = new QMimeData;
+    if (offered == u"picture") {
         QImage picture(4, 4, QImage::Format_RGB32);
         picture.fill(Qt::red);
-        QGuiApplication::clipboard()->setImage(picture);
+        data->setImageData(picture);
+    } else if (offered.startsWith(u'<')) {
+        data->setHtml(offered);
+        data->setText(u"quiet"_qs);
+    } else if (!offered.isEmpty()) {
+        data->setText(offered);
     }
-    RichTextEditor editor;
-    editor.setDocumentText(u"keep this, drop that"_qs);
-    select(editor, 10, 20);
-
-    QVERIFY(PasteClipboard(editor));
-    QCOMPARE(editor.documentText(), u"keep this,"_qs);
-    if (image)
-        QVERIFY(QGuiApplication::clipboard()->mimeData()->hasImage());
-}
-
-void TestClipboard::pasteTakesPlainTextWhenHtmlIsOffered()
-{
-    auto *data = new QMimeData;
-    data->setHtml(u"<b>loud</b>"_qs);
-    data->setText(u"quiet"_qs);
     QGuiApplication::clipboard()->setMimeData(data);
-    RichTextEditor editor;
-    editor.setDocumentText(u"be "_qs);
-    editor.moveCursor(QTextCursor::End);
-
-    QVERIFY(PasteClipboard(editor));
-    QCOMPARE(editor.documentText(), u"be quiet"_qs);
-    QTextCursor cursor(editor.document());
-    cursor.setPosition(4);
-    QVERIFY(cursor.charFormat().fontWeight() != QFont::Bold);
-}
-
-void TestClipboard::pasteIsOneUndoStep()
-{
     RichTextEditor editor;
     editor.setDocumentText(u"first line"_qs);
     editor.document()->clearUndoRedoStacks();
-    select(editor, 0, 5);
-    QGuiApplication::clipboard()->setText(u"one\ntwo\nthree"_qs);
+    select(editor, 6, 10);
 
     QVERIFY(PasteClipboard(editor));
-    QCOMPARE(editor.documentText(), u"one\r\ntwo\r\nthree line"_qs);
-    QCOMPARE(editor.document()->blockCount(), 3);
+    QCOMPARE(editor.documentText(), pasted);
+    QCOMPARE(editor.document()->blockCount(), pasted.count(u'\n') + 1);
+    QTextCursor cursor(editor.document());
+    cursor.movePosition(QTextCursor::End);
+    QVERIFY(cursor.charFormat().fontWeight() != QFont::Bold);
+    QCOMPARE(QGuiApplication::clipboard()->mimeData()->hasImage(), offered == u"picture");
     editor.undo();
     QCOMPARE(editor.documentText(), u"first line"_qs);
     QVERIFY(!editor.document()->isUndoAvailable());

@@ -79,10 +79,8 @@ class TestMainWindow : public QObject
 
 private slots:
     void init();
-    void windowHasTitleIconAndNames();
-    void initialLayoutMatchesTwips();
+    void windowAsItOpens();
     void resizingMovesOnlyTheEditorWidthUnlessMinimised();
-    void toolbarShowsEveryCaptionInOneRow();
     void dispatchMatchesExactKeysOnly_data();
     void dispatchMatchesExactKeysOnly();
     void applyAndExitButtons();
@@ -97,9 +95,14 @@ void TestMainWindow::init()
     QGuiApplication::clipboard()->clear();
 }
 
-void TestMainWindow::windowHasTitleIconAndNames()
+// The window as it opens: its names, its layout in twips (window 7980 x 6690, toolbar 630,
+// editor 5619 high below it, status bar 375 at the bottom with a strip left above it), and its
+// toolbar buttons 1095 x 540 twips in one row, separators no wider than 120, no caption elided.
+void TestMainWindow::windowAsItOpens()
 {
     Form1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(window.windowTitle(), u"Change the first letter of every word to Upper Case"_qs);
     QVERIFY(window.windowIcon().availableSizes().contains(QSize(32, 32)));
     QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -124,15 +127,7 @@ void TestMainWindow::windowHasTitleIconAndNames()
     }
     QCOMPARE(items,
              (QStringList { u"Popup"_qs, u"copy Copy Ctrl+C"_qs, u"paste Paste Ctrl+V"_qs }));
-}
 
-// The layout numbers, in twips: window 7980 x 6690, toolbar 630, editor 5619 high below it,
-// status bar 375 at the bottom with a strip left above it.
-void TestMainWindow::initialLayoutMatchesTwips()
-{
-    Form1 window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(QApplication::focusWidget(), window.editor());
     QVERIFY(!window.editor()->nextInFocusChain()->isAncestorOf(window.editor()));
     const QRect editor = window.editor()->geometry();
@@ -150,6 +145,30 @@ void TestMainWindow::initialLayoutMatchesTwips()
     QCOMPARE(statusBar.width(), window.width());
     QVERIFY(isTwips(window, statusBar.height(), 375));
     QVERIFY(editor.bottom() < statusBar.top());
+    const int dpi = window.logicalDpiY();
+    int top = -1;
+    QStringList captions;
+    for (QAction *action : window.toolBar()->actions()) {
+        QWidget *widget = window.toolBar()->widgetForAction(action);
+        QVERIFY(widget->isVisible());
+        QVERIFY(widget->geometry().right() < window.toolBar()->width());
+        if (action->isSeparator()) {
+            QVERIFY(widget->width() <= twipsToPixels(120, dpi));
+            continue;
+        }
+        captions << action->text() + u'/' + action->toolTip();
+        if (top < 0)
+            top = widget->y();
+        QCOMPARE(widget->y(), top);
+        QCOMPARE(widget->size(), QSize(twipsToPixels(1095, dpi), twipsToPixels(540, dpi)));
+        QVERIFY(!action->icon().isNull());
+        QVERIFY2(QFontMetrics(widget->font()).horizontalAdvance(action->text()) < widget->width(),
+                 "caption would be elided");
+    }
+    QCOMPARE(captions,
+             (QStringList { u"Open File/Open File"_qs, u"Apply Crownify/Edit Case"_qs,
+                            u"Save File/Save File"_qs, u"Copy/Copy"_qs, u"Paste/Paste"_qs,
+                            u"Exit Program/Exit Program"_qs }));
 }
 
 void TestMainWindow::resizingMovesOnlyTheEditorWidthUnlessMinimised()
@@ -177,38 +196,6 @@ void TestMainWindow::resizingMovesOnlyTheEditorWidthUnlessMinimised()
     window.setWindowState(Qt::WindowNoState);
     window.resize(600, 500);
     QTRY_COMPARE(window.editor()->width(), 600);
-}
-
-// Buttons 1095 x 540 twips in one row, separators no wider than 120, no caption elided.
-void TestMainWindow::toolbarShowsEveryCaptionInOneRow()
-{
-    Form1 window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const int dpi = window.logicalDpiY();
-    int top = -1;
-    QStringList captions;
-    for (QAction *action : window.toolBar()->actions()) {
-        QWidget *widget = window.toolBar()->widgetForAction(action);
-        QVERIFY(widget->isVisible());
-        QVERIFY(widget->geometry().right() < window.toolBar()->width());
-        if (action->isSeparator()) {
-            QVERIFY(widget->width() <= twipsToPixels(120, dpi));
-            continue;
-        }
-        captions << action->text() + u'/' + action->toolTip();
-        if (top < 0)
-            top = widget->y();
-        QCOMPARE(widget->y(), top);
-        QCOMPARE(widget->size(), QSize(twipsToPixels(1095, dpi), twipsToPixels(540, dpi)));
-        QVERIFY(!action->icon().isNull());
-        QVERIFY2(QFontMetrics(widget->font()).horizontalAdvance(action->text()) < widget->width(),
-                 "caption would be elided");
-    }
-    QCOMPARE(captions,
-             (QStringList { u"Open File/Open File"_qs, u"Apply Crownify/Edit Case"_qs,
-                            u"Save File/Save File"_qs, u"Copy/Copy"_qs, u"Paste/Paste"_qs,
-                            u"Exit Program/Exit Program"_qs }));
 }
 
 void TestMainWindow::dispatchMatchesExactKeysOnly_data()

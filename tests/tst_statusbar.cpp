@@ -25,17 +25,6 @@ struct FakeKeys final : KeyStateSource
     bool insert = false;
 };
 
-double widthInTwips(const QWidget &widget)
-{
-    return pixelsToTwips(widget.width(), widget.logicalDpiY());
-}
-
-// One pixel of rounding either way.
-double pixelTolerance(const QWidget &widget)
-{
-    return pixelsToTwips(1, widget.logicalDpiY());
-}
-
 } // namespace
 
 class TestStatusBar : public QObject
@@ -46,16 +35,13 @@ private slots:
     void cleanup();
     void panelsLayOutByTheTable_data();
     void panelsLayOutByTheTable();
-    void panelsShowTextsInOrder();
-    void panelWidthsFollowTheWindow_data();
-    void panelWidthsFollowTheWindow();
+    void panelsInTheWindow();
     void indicatorsFollowKeyState();
     void insertInEditorTogglesOverwriteAndIndicator();
     void pressesCountOnceAtTheWindow_data();
     void pressesCountOnceAtTheWindow();
-    void clockTurnsOverAtMidnight();
-    void clockWaitsForTheMinute();
-    void clockShowingSecondsTicksEverySecond();
+    void clockChangesOnTime_data();
+    void clockChangesOnTime();
     void msecsToClockChangeCountsDown_data();
     void msecsToClockChangeCountsDown();
 };
@@ -97,10 +83,15 @@ void TestStatusBar::panelsLayOutByTheTable()
         QCOMPARE(barWidth - rects.back().right(), 195.0);
 }
 
-void TestStatusBar::panelsShowTextsInOrder()
+// The panels in order, past the ends none, each as wide as the table makes it.
+void TestStatusBar::panelsInTheWindow()
 {
     Form1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.resize(window.width() + 240, window.height());
     StatusBar *bar = window.statusBar();
+    QTRY_COMPARE(bar->width(), window.width());
     QStringList texts;
     for (qsizetype i = -1; i <= 5; ++i)
         texts << (bar->panel(i) ? bar->panel(i)->text() : u"-"_qs);
@@ -109,33 +100,13 @@ void TestStatusBar::panelsShowTextsInOrder()
     QCOMPARE(texts.at(6), u"-"_qs);
     QVERIFY(bar->panel(0)->font().bold());
     QCOMPARE(bar->panel(0)->font().pointSizeF(), 8.25);
-}
 
-void TestStatusBar::panelWidthsFollowTheWindow_data()
-{
-    QTest::addColumn<int>("widthChange");
-    QTest::addRow("initial size") << 0;
-    QTest::addRow("wider") << 240;
-    QTest::addRow("narrower than the panels") << -400;
-}
-
-void TestStatusBar::panelWidthsFollowTheWindow()
-{
-    QFETCH(int, widthChange);
-    Form1 window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.resize(window.width() + widthChange, window.height());
-    StatusBar *bar = window.statusBar();
-    QTRY_COMPARE(bar->width(), window.width());
-
-    const double tolerance = pixelTolerance(window);
-    QVERIFY(qAbs(pixelsToTwips(bar->height(), window.logicalDpiY()) - 375) <= tolerance);
-    const double first = std::max(1440.0, widthInTwips(*bar) - 4425);
-    const std::array<double, 5> widths { first, 700, 500, 1440, 1440 };
+    const double twipsPerPixel = pixelsToTwips(1, window.logicalDpiY());
+    const std::array<double, 5> widths { bar->width() * twipsPerPixel - 4425, 700, 500, 1440,
+                                         1440 };
     for (qsizetype i = 0; i < 5; ++i) {
-        const double width = widthInTwips(*bar->panel(i));
-        QVERIFY2(qAbs(width - widths.at(size_t(i))) <= tolerance,
+        const double width = bar->panel(i)->width() * twipsPerPixel;
+        QVERIFY2(qAbs(width - widths.at(size_t(i))) <= twipsPerPixel,
                  qPrintable(u"panel %1 is %2 twips wide"_qs.arg(i + 1).arg(width)));
         if (i > 0)
             QVERIFY(bar->panel(i)->x() > bar->panel(i - 1)->geometry().right());
@@ -224,41 +195,44 @@ void TestStatusBar::pressesCountOnceAtTheWindow()
     QCOMPARE(keys.isInsertToggleOn(), insert);
 }
 
-// The short formats of the locale, and the date turning over with the time.
-void TestStatusBar::clockTurnsOverAtMidnight()
+void TestStatusBar::clockChangesOnTime_data()
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    QDateTime now = QDateTime(QDate(2025, 12, 31), QTime(23, 59, 59, 850));
-    StatusBar bar(nullptr, nullptr, [&now] { return now; });
-    QCOMPARE(bar.panel(3)->text(), u"11:59 PM"_qs);
-    QCOMPARE(bar.panel(4)->text(), u"12/31/25"_qs);
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QDateTime>("start");
+    QTest::addColumn<QDateTime>("later");
+    QTest::addColumn<QString>("shownAtStart");
+    QTest::addColumn<QString>("shownLater");
 
-    now = QDateTime(QDate(2026, 1, 1), QTime(0, 0));
-    QTRY_COMPARE_WITH_TIMEOUT(bar.panel(3)->text(), u"12:00 AM"_qs, 2000);
-    QCOMPARE(bar.panel(4)->text(), u"1/1/26"_qs);
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    QTest::addRow("the date turns over with the time")
+        << us << QDateTime(QDate(2025, 12, 31), QTime(23, 59, 59, 850))
+        << QDateTime(QDate(2026, 1, 1), QTime(0, 0)) << u"11:59 PM 12/31/25"_qs
+        << u"12:00 AM 1/1/26"_qs;
+    // Half a minute remains: a clock that polled would pick the change up at once.
+    QTest::addRow("waits for the minute") << us << QDateTime(QDate(2025, 6, 1), QTime(10, 15, 30))
+                                          << QDateTime(QDate(2025, 6, 1), QTime(10, 45))
+                                          << u"10:15 AM 6/1/25"_qs << u"10:15 AM 6/1/25"_qs;
+    QTest::addRow("seconds shown tick every second")
+        << QLocale::c() << QDateTime(QDate(2025, 6, 1), QTime(10, 15, 30, 900))
+        << QDateTime(QDate(2025, 6, 1), QTime(10, 15, 31)) << u"10:15:30 1 Jun 2025"_qs
+        << u"10:15:31 1 Jun 2025"_qs;
 }
 
-void TestStatusBar::clockWaitsForTheMinute()
+void TestStatusBar::clockChangesOnTime()
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    QDateTime now = QDateTime(QDate(2025, 6, 1), QTime(10, 15, 30));
+    QFETCH(QLocale, locale);
+    QFETCH(QDateTime, start);
+    QFETCH(QDateTime, later);
+    QFETCH(QString, shownAtStart);
+    QFETCH(QString, shownLater);
+    QLocale::setDefault(locale);
+    QDateTime now = start;
     StatusBar bar(nullptr, nullptr, [&now] { return now; });
-
-    // Half a minute remains: a clock that polled would pick this up at once.
-    now = QDateTime(QDate(2025, 6, 1), QTime(10, 45));
+    const auto shown = [&] { return bar.panel(3)->text() + u' ' + bar.panel(4)->text(); };
+    QCOMPARE(shown(), shownAtStart);
+    now = later;
     QTest::qWait(400);
-    QCOMPARE(bar.panel(3)->text(), u"10:15 AM"_qs);
-}
-
-void TestStatusBar::clockShowingSecondsTicksEverySecond()
-{
-    QLocale::setDefault(QLocale::c());
-    QDateTime now = QDateTime(QDate(2025, 6, 1), QTime(10, 15, 30, 900));
-    StatusBar bar(nullptr, nullptr, [&now] { return now; });
-    QCOMPARE(bar.panel(3)->text(), u"10:15:30"_qs);
-
-    now = QDateTime(QDate(2025, 6, 1), QTime(10, 15, 31));
-    QTRY_COMPARE_WITH_TIMEOUT(bar.panel(3)->text(), u"10:15:31"_qs, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), shownLater, 2000);
 }
 
 void TestStatusBar::msecsToClockChangeCountsDown_data()
