@@ -2,6 +2,7 @@
 #include "clipboard.h"
 #include "filecommands.h"
 #include "filedialog.h"
+#include "files.h"
 #include "keystate.h"
 #include "mainwindow.h"
 #include "richtexteditor.h"
@@ -44,19 +45,6 @@ struct FakeKeys final : KeyStateSource
     bool isInsertToggleOn() override { return overwrite; }
 };
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 } // namespace
 
 class TestEdgeCases : public QObject
@@ -97,7 +85,7 @@ void TestEdgeCases::onlyRegularFilesAreReadOrReplaced()
     if (type == S_IFDIR)
         QVERIFY(QDir(folder.path()).mkdir(name));
     else if (type == S_IFREG)
-        writeFile(path, "{\\rtf1 opened}");
+        createFile(path, "{\\rtf1 opened}");
     else if (::mknod(encoded.constData(), type | 0666, makedev(1, 3)) != 0)
         QSKIP("Only root may make a device");
 
@@ -125,7 +113,7 @@ void TestEdgeCases::saveOverFileSizeLimitIsReported()
     Form1 window;
     QTemporaryDir folder;
     const QString path = folder.filePath(u"limited.rtf"_qs);
-    writeFile(path, "{\\rtf1 old}");
+    createFile(path, "{\\rtf1 old}");
     window.editor()->setDocumentText(u"A line of words.\r\n"_qs.repeated(1000));
     FixedPathChooser chooser;
     chooser.path = path;
@@ -139,7 +127,7 @@ void TestEdgeCases::saveOverFileSizeLimitIsReported()
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &unlimited), 0);
 
     QCOMPARE(chooser.failures, 1);
-    QCOMPARE(readAll(path), QByteArray("{\\rtf1 old}"));
+    QCOMPARE(contentOf(path), QByteArray("{\\rtf1 old}"));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList { u"limited.rtf"_qs });
 }
 
@@ -164,7 +152,7 @@ void TestEdgeCases::saveKeepsModeAndOwner()
     QTemporaryDir folder;
     const QString path = folder.filePath(u"kept.rtf"_qs);
     const QByteArray name = QFile::encodeName(path);
-    writeFile(path, "{\\rtf1 old}");
+    createFile(path, "{\\rtf1 old}");
     QCOMPARE(::chown(name.constData(), owner, group), 0);
     QCOMPARE(::chmod(name.constData(), mode), 0);
 
@@ -176,7 +164,7 @@ void TestEdgeCases::saveKeepsModeAndOwner()
     QCOMPARE(uint(status.st_mode & 07777), mode);
     QCOMPARE(uint(status.st_uid), owner);
     QCOMPARE(uint(status.st_gid), group);
-    QVERIFY(readAll(path).contains("new"));
+    QVERIFY(contentOf(path).contains("new"));
 }
 
 void TestEdgeCases::insertIndicatorShowsWhatTypingDoes()
