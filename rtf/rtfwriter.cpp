@@ -5,12 +5,9 @@
 #include "rtfproperties.h"
 #include "rtfunits.h"
 #include "rtfwriterkeywords.h"
+#include "rtfwriterpictures.h"
 
-#include <QBuffer>
 #include <QHash>
-#include <QImage>
-#include <QImageWriter>
-#include <QPixmap>
 #include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -38,14 +35,6 @@ struct RunFormat
     QByteArray keywords;
     QString href;
     bool image = false;
-};
-
-// PNG or JPEG bytes of one image and its size in pixels.
-struct EncodedImage
-{
-    QByteArray png;
-    QSize size;
-    bool jpeg = false;
 };
 
 class Writer
@@ -444,46 +433,21 @@ private:
         m_out.close();
     }
 
-    std::optional<EncodedImage> encodedImage(const QString &name)
+    // A picture read from a file goes back as the file held it; any other is encoded as PNG.
+    std::optional<EncodedPicture> pictureOf(const QTextImageFormat &format)
     {
+        if (auto original = originalPicture(format))
+            return original;
+        const QString name = format.name();
         const auto found = m_images.constFind(name);
         if (found != m_images.constEnd())
             return found.value();
-        const QVariant resource = m_document.resource(QTextDocument::ImageResource, QUrl(name));
-        QImage image;
-        if (resource.typeId() == QMetaType::QImage)
-            image = resource.value<QImage>();
-        else if (resource.typeId() == QMetaType::QPixmap)
-            image = resource.value<QPixmap>().toImage();
-        else if (resource.typeId() == QMetaType::QByteArray)
-            image = QImage::fromData(resource.toByteArray());
-        std::optional<EncodedImage> encoded;
-        if (!image.isNull()) {
-            QByteArray png;
-            QBuffer buffer(&png);
-            buffer.open(QIODevice::WriteOnly);
-            QImageWriter writer(&buffer, "png");
-            if (writer.write(image) && !png.isEmpty())
-                encoded = EncodedImage { png, image.size() };
-        }
-        m_images.insert(name, encoded);
-        return encoded;
-    }
-
-    // A picture read from a file goes back as the file held it; any other is encoded as PNG.
-    std::optional<EncodedImage> pictureOf(const QTextImageFormat &format)
-    {
-        const QByteArray original = format.property(OriginalPictureBytes).toByteArray();
-        const QSize size = format.property(OriginalPictureSize).toSize();
-        if (!original.isEmpty() && !size.isEmpty())
-            return EncodedImage { original, size,
-                                  format.property(OriginalPictureFormat) == "jpeg" };
-        return encodedImage(format.name());
+        return *m_images.insert(name, encodeImageResource(m_document, name));
     }
 
     void writeImage(const QTextImageFormat &format)
     {
-        const std::optional<EncodedImage> image = pictureOf(format);
+        const std::optional<EncodedPicture> image = pictureOf(format);
         if (!image)
             return;
         // Qt keeps the aspect ratio when only one side is given.
@@ -503,7 +467,7 @@ private:
         m_out.word("\\pich", image->size.height());
         m_out.word("\\picwgoal", toTwips(shown.width()));
         m_out.word("\\pichgoal", toTwips(shown.height()));
-        m_out.hex(image->png);
+        m_out.hex(image->bytes);
         m_out.close();
     }
 
@@ -613,7 +577,7 @@ private:
     QHash<QString, int> m_fontIndexes;
     std::vector<QRgb> m_colors;
     QHash<QRgb, int> m_colorIndexes;
-    QHash<QString, std::optional<EncodedImage>> m_images;
+    QHash<QString, std::optional<EncodedPicture>> m_images;
     RtfOutput m_out;
     bool m_inTable = false;
     bool m_paragraphOpen = false;

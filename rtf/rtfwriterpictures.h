@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QSize>
+
+#include <optional>
+
+class QTextDocument;
+class QTextImageFormat;
+
+namespace Quillmere::Internal {
+
+// The bytes the writer puts in a \pict group: a PNG or JPEG file and its size in pixels.
+struct EncodedPicture
+{
+    QByteArray bytes;
+    QSize size;
+    bool jpeg = false;
+};
+
+// The picture as the file it was read from held it, when it was read from one.
+[[nodiscard]] std::optional<EncodedPicture> originalPicture(const QTextImageFormat &format);
+
+// The document's image resource `name` encoded as PNG; nothing when there is no image.
+[[nodiscard]] std::optional<EncodedPicture> encodeImageResource(const QTextDocument &document,
+                                                                const QString &name);
+
+} // namespace Quillmere::Internal
