@@ -37,6 +37,47 @@ struct RunFormat
     bool image = false;
 };
 
+// Weight, slant, underline, strike-out, super- and subscript and capitals, as keywords.
+QByteArray styleKeywords(const QTextCharFormat &format)
+{
+    QByteArray keywords;
+    if (format.fontWeight() >= QFont::DemiBold)
+        keywords += "\\b";
+    if (format.fontItalic())
+        keywords += "\\i";
+    QTextCharFormat::UnderlineStyle underline = format.underlineStyle();
+    if (underline == QTextCharFormat::NoUnderline
+        && format.boolProperty(QTextFormat::FontUnderline))
+        underline = QTextCharFormat::SingleUnderline;
+    for (const UnderlineKeyword &entry : UnderlineKeywords) {
+        if (entry.style == underline)
+            keywords += entry.keyword;
+    }
+    if (format.fontStrikeOut())
+        keywords += "\\strike";
+    switch (format.verticalAlignment()) {
+    case QTextCharFormat::AlignSuperScript:
+        keywords += "\\super";
+        break;
+    case QTextCharFormat::AlignSubScript:
+        keywords += "\\sub";
+        break;
+    default:
+        break;
+    }
+    switch (format.fontCapitalization()) {
+    case QFont::AllUppercase:
+        keywords += "\\caps";
+        break;
+    case QFont::SmallCaps:
+        keywords += "\\scaps";
+        break;
+    default:
+        break;
+    }
+    return keywords;
+}
+
 class Writer
 {
 public:
@@ -174,40 +215,7 @@ private:
             = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 72.0 / 96.0;
         keywords += "\\fs";
         appendNumber(keywords, qBound(1, qRound(points * 2), MaxHalfPoints));
-        if (format.fontWeight() >= QFont::DemiBold)
-            keywords += "\\b";
-        if (format.fontItalic())
-            keywords += "\\i";
-        QTextCharFormat::UnderlineStyle underline = format.underlineStyle();
-        if (underline == QTextCharFormat::NoUnderline
-            && format.boolProperty(QTextFormat::FontUnderline))
-            underline = QTextCharFormat::SingleUnderline;
-        for (const UnderlineKeyword &entry : UnderlineKeywords) {
-            if (entry.style == underline)
-                keywords += entry.keyword;
-        }
-        if (format.fontStrikeOut())
-            keywords += "\\strike";
-        switch (format.verticalAlignment()) {
-        case QTextCharFormat::AlignSuperScript:
-            keywords += "\\super";
-            break;
-        case QTextCharFormat::AlignSubScript:
-            keywords += "\\sub";
-            break;
-        default:
-            break;
-        }
-        switch (format.fontCapitalization()) {
-        case QFont::AllUppercase:
-            keywords += "\\caps";
-            break;
-        case QFont::SmallCaps:
-            keywords += "\\scaps";
-            break;
-        default:
-            break;
-        }
+        keywords += styleKeywords(format);
         const QBrush foreground = format.foreground();
         if (foreground.style() != Qt::NoBrush && foreground.color().isValid()) {
             keywords += "\\cf";
