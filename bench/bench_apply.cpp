@@ -23,42 +23,20 @@ constexpr qsizetype OneMegabyte = qsizetype(1) << 20;
 
 Quillmere::RichTextEditor *editor = nullptr;
 
-QString plainText(qsizetype units)
-{
-    QString text = QuillmereBench::makeProse(units, false);
-    text.replace(u"\r\n"_qs, u"\n"_qs);
-    return text;
-}
-
-// Lets pending work (lazy layout, documents released by undo history) finish between runs.
-// The document starts fully laid out, as one a person has been working on would be.
-void settle()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QTextDocument *document = editor->document();
-    document->documentLayout()->blockBoundingRect(document->lastBlock());
-    QCoreApplication::processEvents();
-}
-
-void paint()
-{
-    editor->viewport()->repaint();
-}
-
 // Baseline: the text replaced in one step, with no undo, then painted.
 void BM_SetPlainText(benchmark::State &state)
 {
-    const QString text = plainText(state.range(0));
+    const QString text = QuillmereBench::makeLineFeedProse(state.range(0));
     QuillmereBench::StallProbe probe;
     double longest = 0;
     for (auto _ : state) {
         probe.start();
         editor->setPlainText(text);
-        paint();
+        QuillmereBench::paint(*editor);
         longest = std::max(longest, probe.finish());
         state.PauseTiming();
         editor->clear();
-        settle();
+        QuillmereBench::settle(*editor);
         state.ResumeTiming();
     }
     state.counters["longest_stall_ms"] = longest;
@@ -68,23 +46,23 @@ void BM_SetPlainText(benchmark::State &state)
 // The command: eight read-modify-write cycles, one undo step, then painted.
 void BM_ApplyCapitalizeWords(benchmark::State &state)
 {
-    const QString text = plainText(state.range(0));
+    const QString text = QuillmereBench::makeLineFeedProse(state.range(0));
     QuillmereBench::StallProbe probe;
     double longest = 0;
     for (auto _ : state) {
         state.PauseTiming();
         editor->setPlainText(text);
-        settle();
+        QuillmereBench::settle(*editor);
         state.ResumeTiming();
         probe.start();
         Quillmere::ApplyCapitalizeWords(*editor);
-        paint();
+        QuillmereBench::paint(*editor);
         longest = std::max(longest, probe.finish());
         state.PauseTiming();
         if (!editor->document()->isUndoAvailable())
             state.SkipWithError("the command left nothing to undo");
         editor->clear();
-        settle();
+        QuillmereBench::settle(*editor);
         state.ResumeTiming();
     }
     state.counters["longest_stall_ms"] = longest;

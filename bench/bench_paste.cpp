@@ -22,14 +22,6 @@ constexpr qsizetype OneMegabyte = qsizetype(1) << 20;
 
 Quillmere::RichTextEditor *editor = nullptr;
 
-// Text as another program puts it on the clipboard: LF line breaks.
-QString clipboardText(qsizetype units)
-{
-    QString text = QuillmereBench::makeProse(units, false);
-    text.replace(u"\r\n"_qs, u"\n"_qs);
-    return text;
-}
-
 class FixedClipboard final : public Quillmere::TextClipboard
 {
 public:
@@ -44,20 +36,6 @@ private:
     QString m_text;
 };
 
-// Lets pending work (lazy layout, documents released by undo history) finish between runs.
-void settle()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QTextDocument *document = editor->document();
-    document->documentLayout()->blockBoundingRect(document->lastBlock());
-    QCoreApplication::processEvents();
-}
-
-void paint()
-{
-    editor->viewport()->repaint();
-}
-
 // Runs `edit` on the settled, empty editor once per iteration, with the stall and the growth
 // of resident memory it caused as counters.
 template<typename Edit> void measure(benchmark::State &state, Edit edit)
@@ -69,12 +47,12 @@ template<typename Edit> void measure(benchmark::State &state, Edit edit)
         state.PauseTiming();
         editor->clear();
         editor->document()->clearUndoRedoStacks();
-        settle();
+        QuillmereBench::settle(*editor);
         const double before = QuillmereBench::residentMegabytes();
         state.ResumeTiming();
         probe.start();
         edit();
-        paint();
+        QuillmereBench::paint(*editor);
         longest = std::max(longest, probe.finish());
         state.PauseTiming();
         growth = std::max(growth, QuillmereBench::residentMegabytes() - before);
@@ -88,14 +66,14 @@ template<typename Edit> void measure(benchmark::State &state, Edit edit)
 // Baseline: the text replaced in one step, with no undo, then painted.
 void BM_PasteBaseline(benchmark::State &state)
 {
-    const QString text = clipboardText(state.range(0));
+    const QString text = QuillmereBench::makeLineFeedProse(state.range(0));
     measure(state, [&] { editor->setPlainText(text); });
 }
 
 // The Paste command, one undo step, then painted.
 void BM_PasteClipboard(benchmark::State &state)
 {
-    FixedClipboard clipboard(clipboardText(state.range(0)));
+    FixedClipboard clipboard(QuillmereBench::makeLineFeedProse(state.range(0)));
     measure(state, [&] { Quillmere::PasteClipboard(*editor, clipboard); });
 }
 
@@ -103,7 +81,8 @@ void BM_PasteClipboard(benchmark::State &state)
 // RichTextEditor::LargeInsertUnits, to see where the fresh document starts to pay.
 void BM_InsertInShownDocument(benchmark::State &state)
 {
-    const QString text = Quillmere::fromClipboardText(clipboardText(state.range(0)));
+    const QString text
+        = Quillmere::fromClipboardText(QuillmereBench::makeLineFeedProse(state.range(0)));
     measure(state, [&] {
         QTextCursor cursor = editor->textCursor();
         cursor.insertText(text);

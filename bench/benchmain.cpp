@@ -3,7 +3,10 @@
 
 #include "richtexteditor.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <benchmark/benchmark.h>
 
@@ -20,6 +23,19 @@ void showAtInitialSize(Quillmere::RichTextEditor &editor)
     editor.resize(532, 375);
     editor.show();
     QCoreApplication::processEvents();
+}
+
+void settle(Quillmere::RichTextEditor &editor)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTextDocument *document = editor.document();
+    document->documentLayout()->blockBoundingRect(document->lastBlock());
+    QCoreApplication::processEvents();
+}
+
+void paint(Quillmere::RichTextEditor &editor)
+{
+    editor.viewport()->repaint();
 }
 
 int runBenchmarks(int argc, char **argv)

@@ -14,6 +14,13 @@ void preferOffscreenPlatform();
 // paint once, so that every run starts from the same shown editor.
 void showAtInitialSize(Quillmere::RichTextEditor &editor);
 
+// Lets pending work (lazy layout, documents released by undo history) finish between runs, so
+// that each starts from a fully laid out document, as one a person has been working on would be.
+void settle(Quillmere::RichTextEditor &editor);
+
+// Paints the editor's visible part now: the end of an edit as the person sees it.
+void paint(Quillmere::RichTextEditor &editor);
+
 // Runs the benchmarks the command line selects, as BENCHMARK_MAIN would; the exit status.
 int runBenchmarks(int argc, char **argv);
 

@@ -70,4 +70,11 @@ QString makeProse(qsizetype units, bool nonAsciiLetters)
     return text;
 }
 
+QString makeLineFeedProse(qsizetype units)
+{
+    QString text = makeProse(units, false);
+    text.replace(u"\r\n"_qs, u"\n"_qs);
+    return text;
+}
+
 } // namespace QuillmereBench

@@ -11,4 +11,7 @@ namespace QuillmereBench {
 // Cyrillic.
 QString makeProse(qsizetype units, bool nonAsciiLetters);
 
+// ASCII prose with LF line breaks, as another program puts text on the clipboard.
+QString makeLineFeedProse(qsizetype units);
+
 } // namespace QuillmereBench
