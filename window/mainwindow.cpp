@@ -95,6 +95,10 @@ Form1::Form1(QWidget *parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
 
+    // At a file size limit (ulimit -f) a save fails with a short write and says so, instead of
+    // the signal ending the program with the document unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     createEditor();
     createImageList();
     createToolBar();
@@ -185,9 +189,6 @@ void Form1::createFileDialog()
 {
     m_fileDialog = new CommonDialog(this);
     m_fileDialog->setObjectName(QStringLiteral("CommonDialog1"));
-    // At a file size limit (ulimit -f) a save then fails with a short write and says so, instead
-    // of the signal ending the program with the document unsaved.
-    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void Form1::runActionCommand(QAction *action)
