@@ -35,4 +35,9 @@ QString toDocumentText(const QString &qtText)
     return result;
 }
 
+QString toClipboardText(const QString &documentText)
+{
+    return QString(documentText).replace(u"\r\n"_qs, u"\n"_qs);
+}
+
 } // namespace Quillmere

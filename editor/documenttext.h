@@ -10,4 +10,8 @@ namespace Quillmere {
 // else, no-break spaces and object markers included, passes through unchanged.
 [[nodiscard]] QString toDocumentText(const QString &qtText);
 
+// Document text as other programs expect it on the clipboard, in a drag or in the X11
+// selection: CR LF becomes LF.
+[[nodiscard]] QString toClipboardText(const QString &documentText);
+
 } // namespace Quillmere

@@ -263,7 +263,7 @@ FileResult RichTextEditor::SaveFile(const QString &path)
 QMimeData *RichTextEditor::createMimeDataFromSelection() const
 {
     auto *data = new QMimeData;
-    data->setText(selectionText().replace(u"\r\n"_qs, u"\n"_qs));
+    data->setText(toClipboardText(selectionText()));
     return data;
 }
 

@@ -43,11 +43,6 @@ TextClipboard &SystemClipboard()
     return clipboard;
 }
 
-QString toClipboardText(const QString &documentText)
-{
-    return QString(documentText).replace(u"\r\n"_qs, u"\n"_qs);
-}
-
 QString fromClipboardText(const QString &clipboardText)
 {
     QString text;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "documenttext.h"
+
 #include <QString>
 
 #include <optional>
@@ -27,8 +29,6 @@ public:
 // that does not answer after a few seconds, so no read waits for ever.
 TextClipboard &SystemClipboard();
 
-// Document text as other programs expect it on the clipboard: CR LF becomes LF.
-QString toClipboardText(const QString &documentText);
 // Clipboard text as document text: LF, CR LF and a lone CR each become CR LF.
 QString fromClipboardText(const QString &clipboardText);
 
