@@ -165,8 +165,6 @@ void TestFileDialog::changingTheEntryKeepsTheTypedName_data()
     QTest::addColumn<int>("entry");
     QTest::addRow(".rtf under All Files") << u"notes.rtf"_qs << 0;
     QTest::addRow(".txt under Rich Text Files") << u"notes.txt"_qs << 1;
-    QTest::addRow("no extension under Rich Text Files") << u"notes"_qs << 1;
-    QTest::addRow(".RTF under All Files") << u"NOTES.RTF"_qs << 0;
     QTest::addRow("ending in a dot under Text Files") << u"notes."_qs << 2;
 }
 

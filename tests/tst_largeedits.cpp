@@ -2,48 +2,20 @@
 #include "richtexteditor.h"
 
 #include <QTest>
-#include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextList>
-#include <QTextTable>
 
 using namespace Quillmere;
 
 namespace {
 
-// A document with what a large paste must carry across untouched: runs of formats, a block
-// with its own alignment and indent, a list and a table.
-void fillFormatted(QTextDocument &document)
-{
-    QTextCursor cursor(&document);
-    QTextBlockFormat centred;
-    centred.setAlignment(Qt::AlignHCenter);
-    cursor.setBlockFormat(centred);
-    QTextCharFormat bold;
-    bold.setFontWeight(QFont::Bold);
-    cursor.insertText(u"Heading in bold"_qs, bold);
-    QTextBlockFormat indented;
-    indented.setIndent(2);
-    cursor.insertBlock(indented, QTextCharFormat());
-    QTextCharFormat red;
-    red.setForeground(Qt::red);
-    cursor.insertText(u"plain then "_qs);
-    cursor.insertText(u"red words"_qs, red);
-    cursor.insertText(u" and plain again"_qs, QTextCharFormat());
-    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    cursor.insertList(QTextListFormat::ListDisc);
-    cursor.insertText(u"first item"_qs);
-    cursor.insertBlock();
-    cursor.insertText(u"second item"_qs);
-    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    cursor.setBlockFormat(QTextBlockFormat());
-    cursor.insertText(u"before the table"_qs);
-    QTextTable *table = cursor.insertTable(2, 2);
-    table->cellAt(1, 1).firstCursorPosition().insertText(u"cell"_qs);
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(u"last line"_qs, bold);
-}
+// What a large paste must carry across untouched: runs of formats, a block with its own
+// alignment and indent, a list and a table.
+const QString Formatted = u"<p align=center><b>Heading in bold</b></p>"
+                          "<p style='-qt-block-indent:2'>plain then <span style='color:red'>red "
+                          "words</span> and plain again</p><ul><li>first item</li><li>second "
+                          "item</li></ul><p>before the table</p><table><tr><td></td><td></td></tr>"
+                          "<tr><td></td><td>cell</td></tr></table><p><b>last line</b></p>"_qs;
 
 // More than the editor pastes the ordinary way, with every kind of line break.
 QString largeText()
@@ -80,17 +52,11 @@ void tst_LargeEdits::largePasteEqualsOrdinaryInsert_data()
     QTest::addColumn<int>("caretOffset");
 
     QTest::addRow("empty document") << false << QString() << 0 << QString() << 0;
-    QTest::addRow("caret at the start") << true << u"Heading"_qs << 0 << u"Heading"_qs << 0;
     QTest::addRow("caret inside a bold run") << true << u"Heading"_qs << 4 << u"Heading"_qs << 4;
-    QTest::addRow("caret after a coloured run")
-        << true << u" and plain"_qs << 0 << u" and plain"_qs << 0;
     QTest::addRow("selection across blocks") << true << u"in bold"_qs << 0 << u"red words"_qs << 3;
     QTest::addRow("backward selection from the start")
         << true << u"plain then"_qs << 5 << u"Heading"_qs << 0;
-    QTest::addRow("selection from a block start")
-        << true << u"plain then"_qs << 0 << u"before the"_qs << 3;
     QTest::addRow("selection over the table") << true << u"the table"_qs << 4 << u"last"_qs << 2;
-    QTest::addRow("caret after the table") << true << u"last line"_qs << 4 << u"last line"_qs << 4;
     QTest::addRow("caret at the end") << true << u"last line"_qs << 9 << u"last line"_qs << 9;
 }
 
@@ -108,8 +74,8 @@ void tst_LargeEdits::largePasteEqualsOrdinaryInsert()
     RichTextEditor editor;
     QTextDocument expected;
     if (formatted) {
-        fillFormatted(*editor.document());
-        fillFormatted(expected);
+        editor.setHtml(Formatted);
+        expected.setHtml(Formatted);
     }
     editor.document()->clearUndoRedoStacks();
     const QString before = editor.document()->toHtml();

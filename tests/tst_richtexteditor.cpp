@@ -33,10 +33,7 @@ class TestRichTextEditor : public QObject
     Q_OBJECT
 
 private slots:
-    void documentTextUsesCrLf_data();
     void documentTextUsesCrLf();
-    void writtenTextReadsBack_data();
-    void writtenTextReadsBack();
     void commandIsOneUndoStep();
     void commandsUndoAndRedoOneByOne_data();
     void commandsUndoAndRedoOneByOne();
@@ -44,51 +41,29 @@ private slots:
     void selectionTextRoundTrips();
     void mouseDownReportsButtonCodes_data();
     void mouseDownReportsButtonCodes();
-    void installedDocumentHasNoUndoHistory();
     void loadFileReplacesDocument_data();
     void loadFileReplacesDocument();
     void failedLoadLeavesDocumentUntouched_data();
     void failedLoadLeavesDocumentUntouched();
 };
 
-void TestRichTextEditor::documentTextUsesCrLf_data()
-{
-    QTest::addColumn<QString>("qtText");
-    QTest::addColumn<QString>("expected");
-
-    QTest::addRow("paragraphs") << u"a\u2029b\u2029\u2029c"_qs << u"a\r\nb\r\n\r\nc"_qs;
-    QTest::addRow("line separator") << u"a\u2028b"_qs << u"a\r\nb"_qs;
-    QTest::addRow("frame markers") << u"\uFDD0x\uFDD1"_qs << u"\r\nx\r\n"_qs;
-}
-
+// Qt's paragraph and line separators and frame markers read as CR LF; written, every kind of
+// break becomes CR LF and markup stays text.
 void TestRichTextEditor::documentTextUsesCrLf()
 {
-    QFETCH(QString, qtText);
-    QFETCH(QString, expected);
-    QCOMPARE(toDocumentText(qtText), expected);
-}
-
-void TestRichTextEditor::writtenTextReadsBack_data()
-{
-    QTest::addColumn<QString>("written");
-    QTest::addColumn<QString>("readBack");
-
-    QTest::addRow("bare LF") << u"one\ntwo"_qs << u"one\r\ntwo"_qs;
-    QTest::addRow("bare CR") << u"one\rtwo"_qs << u"one\r\ntwo"_qs;
-    QTest::addRow("looks like markup") << u"<b>not bold</b>"_qs << u"<b>not bold</b>"_qs;
+    QCOMPARE(toDocumentText(u"a\u2029b\u2029\u2029c\u2028d\uFDD0x\uFDD1"_qs),
+             u"a\r\nb\r\n\r\nc\r\nd\r\nx\r\n"_qs);
     // Large writes are filled in slices of 128K units; here a CR LF pair straddles the first
     // boundary, and it must stay one break.
     const QString longText = u"x\r\n"_qs.repeated(128 * 1024 / 3 + 1);
-    QTest::addRow("CR LF on a slice boundary") << longText << longText;
-}
-
-void TestRichTextEditor::writtenTextReadsBack()
-{
-    QFETCH(QString, written);
-    QFETCH(QString, readBack);
     RichTextEditor editor;
-    editor.setDocumentText(written);
-    QCOMPARE(editor.documentText(), readBack);
+    for (const auto &[written, readBack] :
+         { std::pair(u"one\ntwo\rthree"_qs, u"one\r\ntwo\r\nthree"_qs),
+           { u"<b>not bold</b>"_qs, u"<b>not bold</b>"_qs },
+           { longText, longText } }) {
+        editor.setDocumentText(written);
+        QCOMPARE(editor.documentText(), readBack);
+    }
 }
 
 void TestRichTextEditor::commandIsOneUndoStep()
@@ -207,7 +182,6 @@ void TestRichTextEditor::mouseDownReportsButtonCodes_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("shift");
 
-    QTest::addRow("left") << Qt::LeftButton << Qt::KeyboardModifiers() << 1 << 0;
     QTest::addRow("right with shift")
         << Qt::RightButton << Qt::KeyboardModifiers(Qt::ShiftModifier) << 2 << 1;
     QTest::addRow("middle with control and alt")
@@ -238,22 +212,6 @@ void TestRichTextEditor::mouseDownReportsButtonCodes()
     QCOMPARE(spy.at(0).at(3).toDouble(), inEditor.y() * twipsPerPixel);
 }
 
-void TestRichTextEditor::installedDocumentHasNoUndoHistory()
-{
-    RichTextEditor editor;
-    editor.setPlainText(u"old"_qs);
-    ApplyCapitalizeWords(editor);
-    auto owned = std::make_unique<QTextDocument>();
-    QTextDocument *loaded = owned.get();
-    loaded->setPlainText(u"loaded"_qs);
-    editor.installDocument(std::move(owned));
-    QCOMPARE(editor.document(), loaded);
-    QCOMPARE(editor.documentText(), u"loaded"_qs);
-    QVERIFY(!loaded->isUndoAvailable());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCOMPARE(editor.findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly).size(), 1);
-}
-
 void TestRichTextEditor::loadFileReplacesDocument_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -264,8 +222,6 @@ void TestRichTextEditor::loadFileReplacesDocument_data()
                          << true;
     QTest::addRow("plain text") << QByteArray("{Hello}\r\nworld") << u"{Hello}\r\nworld"_qs
                                 << false;
-    QTest::addRow("RTF cut short")
-        << QByteArray("{\\rtf1 {\\b Hello}\\par world") << u"Hello\r\nworld"_qs << true;
     QTest::addRow("empty file") << QByteArray() << QString() << false;
 }
 
@@ -299,8 +255,6 @@ void TestRichTextEditor::failedLoadLeavesDocumentUntouched_data()
     QTest::addRow("missing file") << u"missing.rtf"_qs;
     QTest::addRow("folder") << u"folder"_qs;
     QTest::addRow("file over 200 MB") << u"huge.rtf"_qs;
-    QTest::addRow("unreadable file") << u"unreadable.rtf"_qs;
-    QTest::addRow("path through a file") << u"huge.rtf/inner.rtf"_qs;
     QTest::addRow("empty path") << QString();
 }
 
@@ -309,14 +263,8 @@ void TestRichTextEditor::failedLoadLeavesDocumentUntouched()
     QFETCH(QString, name);
     QTemporaryDir folder;
     QVERIFY(QDir(folder.path()).mkdir(u"folder"_qs));
-    for (const QString &file : { u"huge.rtf"_qs, u"unreadable.rtf"_qs }) {
-        QFile rtf(folder.filePath(file));
-        QVERIFY(rtf.open(QIODevice::WriteOnly) && rtf.write("{\\rtf1 x}") > 0);
-    }
-    QVERIFY(QFile::resize(folder.filePath(u"huge.rtf"_qs), (qint64(200) << 20) + 1));
-    QFile::setPermissions(folder.filePath(u"unreadable.rtf"_qs), QFileDevice::WriteOwner);
-    if (name == u"unreadable.rtf" && QFile(folder.filePath(name)).open(QIODevice::ReadOnly))
-        QSKIP("Running as a user who can read any file");
+    QFile huge(folder.filePath(u"huge.rtf"_qs)); // sparse: it takes no room on the disk
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(200) << 20) + 1));
 
     RichTextEditor editor;
     editor.setHtml(u"<p><b>bold</b> <i style='color:#ff0000'>red</i></p><ul><li>item</li></ul>"_qs);
