@@ -250,11 +250,11 @@ void TestFileCommands::failedSaveIsShownOverTheWindow()
     QTemporaryDir folder;
     const QString path = folder.filePath(u"report.rtf"_qs);
     createFile(path, OldContent);
-    const FileSizeLimit fullDisk(16);
     std::signal(SIGXFSZ, SIG_DFL);
     Form1 window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const FileSizeLimit fullDisk(16, false);
     window.editor()->setDocumentText(u"A line of words.\r\n"_qs.repeated(1000));
     const QTextDocument *document = window.editor()->document();
     ModalDriver driver;

@@ -5,10 +5,12 @@
 #include <QFile>
 #include <QTest>
 
-FileSizeLimit::FileSizeLimit(rlim_t bytes)
+FileSizeLimit::FileSizeLimit(rlim_t bytes, bool ignoreSignal)
 {
     getrlimit(RLIMIT_FSIZE, &m_previous);
     m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (!ignoreSignal)
+        std::signal(SIGXFSZ, m_previousHandler);
     const rlimit limit { bytes, m_previous.rlim_max };
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
         qFatal("cannot limit the size of written files");

@@ -9,11 +9,12 @@
 
 // While it lives, files this process writes stop at `bytes`, as on a full disk: a write comes
 // back short or fails with EFBIG instead of raising the signal that kills the process. It holds
-// for root too, unlike a read-only folder.
+// for root too, unlike a read-only folder. With `ignoreSignal` false, the signal is left to
+// whatever the code under test made of it.
 class FileSizeLimit
 {
 public:
-    explicit FileSizeLimit(rlim_t bytes);
+    explicit FileSizeLimit(rlim_t bytes, bool ignoreSignal = true);
     ~FileSizeLimit();
     FileSizeLimit(const FileSizeLimit &) = delete;
     FileSizeLimit &operator=(const FileSizeLimit &) = delete;
