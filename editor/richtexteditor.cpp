@@ -141,10 +141,10 @@ QString RichTextEditor::documentText() const
     if (m_pendingText)
         return *m_pendingText;
     if (!m_batchBreaks)
-        return toDocumentText(document()->toRawText());
+        return toDocumentText(joinTableParts(*document(), document()->toRawText(), 0));
     // In a batch, every pass over the whole text is followed by a repaint: megabytes take long
     // enough for two passes in a row to freeze the window.
-    const QString qtText = document()->toRawText();
+    const QString qtText = joinTableParts(*document(), document()->toRawText(), 0);
     m_batchBreaks->take();
     QString text = toDocumentText(qtText);
     m_batchBreaks->take();
@@ -165,7 +165,9 @@ void RichTextEditor::setDocumentText(const QString &text)
 
 QString RichTextEditor::selectionText() const
 {
-    return toDocumentText(textCursor().selectedText());
+    const QTextCursor selection = textCursor();
+    return toDocumentText(
+        joinTableParts(*document(), selection.selectedText(), selection.selectionStart()));
 }
 
 void RichTextEditor::setSelectionText(const QString &text)

@@ -2,6 +2,7 @@
 #include "capitalize.h"
 #include "documenttext.h"
 #include "richtexteditor.h"
+#include "rtfreader.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -42,6 +43,7 @@ private slots:
     void commandsUndoAndRedoOneByOne();
     void batchWritesOnceAndReadsPending();
     void selectionTextRoundTrips();
+    void longTableReadsAsOneTable();
     void mouseDownReportsButtonCodes_data();
     void mouseDownReportsButtonCodes();
     void installedDocumentHasNoUndoHistory();
@@ -198,6 +200,36 @@ void TestRichTextEditor::selectionTextRoundTrips()
     editor.setSelectionText(u"X\r\nY"_qs);
     QCOMPARE(editor.documentText(), u"alX\r\nY gamma"_qs);
     QCOMPARE(editor.selectionText(), QString());
+}
+
+void TestRichTextEditor::longTableReadsAsOneTable()
+{
+    // Read as a stack of shorter tables, it still gives one line a cell, in plain text and in
+    // what the command rewrites.
+    QByteArray rtf = "{\\rtf1 before\\par ";
+    QString text = u"before"_qs;
+    for (int row = 0; row < 40; ++row) {
+        rtf += "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a" + QByteArray::number(row)
+            + "\\cell b\\cell\\row ";
+        text += u"\r\na%1\r\nb"_qs.arg(row);
+    }
+    text += u"\r\nafter"_qs;
+    RichTextEditor editor;
+    editor.installDocument(readRtf(rtf + "\\pard after}"));
+    const qsizetype parts = editor.document()->rootFrame()->childFrames().size();
+    QVERIFY(parts > 1);
+    QCOMPARE(editor.documentText(), text);
+    QTextCursor selection(editor.document());
+    selection.setPosition(2);
+    selection.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    editor.setTextCursor(selection);
+    QCOMPARE(editor.selectionText(), text.sliced(2));
+
+    ApplyCapitalizeWords(editor);
+    QCOMPARE(editor.documentText(), CapitalizeWords(text));
+    editor.undo();
+    QCOMPARE(editor.document()->rootFrame()->childFrames().size(), parts);
+    QCOMPARE(editor.documentText(), text);
 }
 
 void TestRichTextEditor::mouseDownReportsButtonCodes_data()
