@@ -4,6 +4,7 @@
 #include "richtexteditor.h"
 #include "rtfreader.h"
 
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +48,8 @@ private slots:
     void mouseDownReportsButtonCodes_data();
     void mouseDownReportsButtonCodes();
     void installedDocumentHasNoUndoHistory();
+    void shownDocumentGetsScrollBarItNeeds_data();
+    void shownDocumentGetsScrollBarItNeeds();
     void loadFileReplacesDocument_data();
     void loadFileReplacesDocument();
     void failedLoadLeavesDocumentUntouched_data();
@@ -284,6 +287,33 @@ void TestRichTextEditor::installedDocumentHasNoUndoHistory()
     QVERIFY(!loaded->isUndoAvailable());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(editor.findChildren<QTextDocument *>(Qt::FindDirectChildrenOnly).size(), 1);
+}
+
+void TestRichTextEditor::shownDocumentGetsScrollBarItNeeds_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<bool>("scrollBar");
+
+    const QByteArray row = "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a\\cell b\\cell\\row ";
+    QTest::addRow("long table") << "{\\rtf1 " + row.repeated(100) + "}" << true;
+    QTest::addRow("short table") << "{\\rtf1 " + row.repeated(3) + "}" << false;
+    // More paragraphs than lines of the default font fit, but in a font of one point.
+    QTest::addRow("tiny lines") << "{\\rtf1\\fs2 " + QByteArray("x\\par ").repeated(40) + "}"
+                                << false;
+}
+
+void TestRichTextEditor::shownDocumentGetsScrollBarItNeeds()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(bool, scrollBar);
+    RichTextEditor editor;
+    editor.resize(400, 300);
+    editor.show();
+    editor.installDocument(readRtf(rtf));
+    QCOMPARE(editor.verticalScrollBar()->isVisibleTo(&editor), scrollBar);
+    QCOMPARE(editor.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    editor.installDocument(readRtf("{\\rtf1 short}"));
+    QVERIFY(!editor.verticalScrollBar()->isVisibleTo(&editor));
 }
 
 void TestRichTextEditor::loadFileReplacesDocument_data()
