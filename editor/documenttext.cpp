@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "documenttext.h"
 
+#include "rtfproperties.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+
 namespace Quillmere {
 namespace {
 
@@ -9,7 +14,36 @@ constexpr bool isQtBreak(char16_t unit)
     return unit == 0x2029 || unit == 0x2028 || unit == 0xFDD0 || unit == 0xFDD1;
 }
 
+constexpr char16_t EndOfFrame = 0xFDD1;
+constexpr char16_t StartOfFrame = 0xFDD0;
+
 } // namespace
+
+QString joinTableParts(const QTextDocument &document, const QString &qtText, int from)
+{
+    // A table's end marker starts the paragraph after it, and the next table's start marker
+    // ends that paragraph: between two parts of one table, the second marker goes.
+    static constexpr char16_t partsMeet[] = { EndOfFrame, StartOfFrame };
+    const QStringView text(qtText);
+    QList<qsizetype> seams;
+    for (qsizetype index = text.indexOf(QStringView(partsMeet, 2)); index >= 0;
+         index = text.indexOf(QStringView(partsMeet, 2), index + 2)) {
+        const QTextBlock between = document.findBlock(from + int(index) + 1);
+        if (between.blockFormat().boolProperty(TableContinuation))
+            seams.append(index + 1);
+    }
+    if (seams.isEmpty())
+        return qtText;
+    QString joined;
+    joined.reserve(text.size() - seams.size());
+    qsizetype start = 0;
+    for (const qsizetype seam : seams) {
+        joined += text.sliced(start, seam - start);
+        start = seam + 1;
+    }
+    joined += text.sliced(start);
+    return joined;
+}
 
 QString toDocumentText(const QString &qtText)
 {

@@ -12,12 +12,14 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QSaveFile>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
@@ -25,6 +27,7 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextList>
+#include <QTextTable>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -125,6 +128,28 @@ bool insertsInFreshDocument(const QTextCursor &selection, qsizetype textUnits)
         || document->characterAt(endBlock.position() - 1) == QChar::ParagraphSeparator;
 }
 
+// A document not shown yet, with no page size: Qt then skips the layout it would otherwise make
+// when the editor takes the document, at a width the editor replaces at once.
+QTextDocument *deferringLayout(QTextDocument *fresh)
+{
+    fresh->setPageSize(QSizeF(0, 0));
+    return fresh;
+}
+
+// Whether `document` will be taller than `height` pixels: more lines than fit in it, counting
+// one for each paragraph outside tables and one for each row of a table.
+bool isTallerThan(const QTextDocument &document, int height)
+{
+    const qreal lineHeight = QFontMetricsF(document.defaultFont()).lineSpacing();
+    const qsizetype fitting = qsizetype(height / lineHeight);
+    qsizetype lines = 0;
+    for (auto it = document.rootFrame()->begin(); !it.atEnd() && lines <= fitting; ++it) {
+        const auto *table = qobject_cast<const QTextTable *>(it.currentFrame());
+        lines += table ? table->rows() : 1;
+    }
+    return lines > fitting;
+}
+
 } // namespace
 
 RichTextEditor::RichTextEditor(QWidget *parent)
@@ -141,10 +166,10 @@ QString RichTextEditor::documentText() const
     if (m_pendingText)
         return *m_pendingText;
     if (!m_batchBreaks)
-        return toDocumentText(document()->toRawText());
+        return toDocumentText(joinTableParts(*document(), document()->toRawText(), 0));
     // In a batch, every pass over the whole text is followed by a repaint: megabytes take long
     // enough for two passes in a row to freeze the window.
-    const QString qtText = document()->toRawText();
+    const QString qtText = joinTableParts(*document(), document()->toRawText(), 0);
     m_batchBreaks->take();
     QString text = toDocumentText(qtText);
     m_batchBreaks->take();
@@ -165,7 +190,9 @@ void RichTextEditor::setDocumentText(const QString &text)
 
 QString RichTextEditor::selectionText() const
 {
-    return toDocumentText(textCursor().selectedText());
+    const QTextCursor selection = textCursor();
+    return toDocumentText(
+        joinTableParts(*document(), selection.selectedText(), selection.selectionStart()));
 }
 
 void RichTextEditor::setSelectionText(const QString &text)
@@ -412,12 +439,27 @@ void RichTextEditor::showWithUndo(QTextDocument *fresh)
     previous->setParent(this);
     previous->appendUndoItem(new SwitchUndoItem(this, fresh, SwitchUndoItem::Leads::OnRedo));
     fresh->appendUndoItem(new SwitchUndoItem(this, previous, SwitchUndoItem::Leads::OnUndo));
-    switchTo(fresh);
+    switchTo(deferringLayout(fresh));
 }
 
 void RichTextEditor::switchTo(QTextDocument *target)
 {
     const QScopedValueRollback guard(m_switching, true);
+    // Every change of the viewport's width lays the shown document out again, the first screens
+    // of it at least, and tables there are laid out several times over to size their columns.
+    // A document that will need the vertical scroll bar is shown with the bar already there,
+    // so that it is laid out once; the bar comes while an empty document is shown, which costs
+    // nothing to lay out again.
+    const Qt::ScrollBarPolicy policy = verticalScrollBarPolicy();
+    if (isVisible() && policy == Qt::ScrollBarAsNeeded && !verticalScrollBar()->isVisibleTo(this)
+        && isTallerThan(*target, viewport()->height())) {
+        QTextDocument empty;
+        setDocument(&empty);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        setDocument(target);
+        setVerticalScrollBarPolicy(policy);
+        return;
+    }
     setDocument(target);
 }
 
@@ -428,7 +470,7 @@ void RichTextEditor::installDocument(std::unique_ptr<QTextDocument> document)
     previous->setParent(this);
     fresh->setParent(this);
     fresh->clearUndoRedoStacks();
-    switchTo(fresh);
+    switchTo(deferringLayout(fresh));
     releaseDocument(previous);
 }
 

@@ -2,7 +2,9 @@
 #include "capitalize.h"
 #include "documenttext.h"
 #include "richtexteditor.h"
+#include "rtfreader.h"
 
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,7 +41,10 @@ private slots:
     void commandsUndoAndRedoOneByOne();
     void batchWritesOnceAndReadsPending();
     void selectionTextRoundTrips();
+    void longTableReadsAsOneTable();
     void mouseDownReportsButtonCodes();
+    void shownDocumentGetsScrollBarItNeeds_data();
+    void shownDocumentGetsScrollBarItNeeds();
     void loadFileReplacesDocument_data();
     void loadFileReplacesDocument();
     void failedLoadLeavesDocumentUntouched_data();
@@ -174,6 +179,36 @@ void TestRichTextEditor::selectionTextRoundTrips()
     QCOMPARE(editor.selectionText(), QString());
 }
 
+void TestRichTextEditor::longTableReadsAsOneTable()
+{
+    // Read as a stack of shorter tables, it still gives one line a cell, in plain text and in
+    // what the command rewrites.
+    QByteArray rtf = "{\\rtf1 before\\par ";
+    QString text = u"before"_qs;
+    for (int row = 0; row < 40; ++row) {
+        rtf += "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a" + QByteArray::number(row)
+            + "\\cell b\\cell\\row ";
+        text += u"\r\na%1\r\nb"_qs.arg(row);
+    }
+    text += u"\r\nafter"_qs;
+    RichTextEditor editor;
+    editor.installDocument(readRtf(rtf + "\\pard after}"));
+    const qsizetype parts = editor.document()->rootFrame()->childFrames().size();
+    QVERIFY(parts > 1);
+    QCOMPARE(editor.documentText(), text);
+    QTextCursor selection(editor.document());
+    selection.setPosition(2);
+    selection.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    editor.setTextCursor(selection);
+    QCOMPARE(editor.selectionText(), text.sliced(2));
+
+    ApplyCapitalizeWords(editor);
+    QCOMPARE(editor.documentText(), CapitalizeWords(text));
+    editor.undo();
+    QCOMPARE(editor.document()->rootFrame()->childFrames().size(), parts);
+    QCOMPARE(editor.documentText(), text);
+}
+
 // Buttons and modifiers come as codes: left 1, right 2, middle 4; Shift 1, Ctrl 2, Alt 4.
 void TestRichTextEditor::mouseDownReportsButtonCodes()
 {
@@ -196,6 +231,33 @@ void TestRichTextEditor::mouseDownReportsButtonCodes()
         QCOMPARE(spy.at(i).at(2).toDouble(), inEditor.x() * twipsPerPixel);
         QCOMPARE(spy.at(i).at(3).toDouble(), inEditor.y() * twipsPerPixel);
     }
+}
+
+void TestRichTextEditor::shownDocumentGetsScrollBarItNeeds_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<bool>("scrollBar");
+
+    const QByteArray row = "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a\\cell b\\cell\\row ";
+    QTest::addRow("long table") << "{\\rtf1 " + row.repeated(100) + "}" << true;
+    QTest::addRow("short table") << "{\\rtf1 " + row.repeated(3) + "}" << false;
+    // More paragraphs than lines of the default font fit, but in a font of one point.
+    QTest::addRow("tiny lines") << "{\\rtf1\\fs2 " + QByteArray("x\\par ").repeated(40) + "}"
+                                << false;
+}
+
+void TestRichTextEditor::shownDocumentGetsScrollBarItNeeds()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(bool, scrollBar);
+    RichTextEditor editor;
+    editor.resize(400, 300);
+    editor.show();
+    editor.installDocument(readRtf(rtf));
+    QCOMPARE(editor.verticalScrollBar()->isVisibleTo(&editor), scrollBar);
+    QCOMPARE(editor.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    editor.installDocument(readRtf("{\\rtf1 short}"));
+    QVERIFY(!editor.verticalScrollBar()->isVisibleTo(&editor));
 }
 
 void TestRichTextEditor::loadFileReplacesDocument_data()
