@@ -60,9 +60,6 @@ constexpr OracleCorrection StructureCorrections[] = {
       "never defines" },
     { u"word2002-cyrillic-braces", u", 0 bold,", u", 1 bold,",
       "LibreOffice writes the bold of a heading's style in its style sheet, not as a bold run" },
-    { u"word2007-various", u", 2 highlighted,", u", 0 highlighted,",
-      "LibreOffice shades fields grey; a save keeps a citation's or a caption number's text, not "
-      "its field" },
 };
 
 // Lines LibreOffice begins with its own list marker: an indent of four spaces a level, then a
@@ -153,9 +150,9 @@ constexpr KnownLoss KnownLosses[] = {
     { u"word2010-lists", false, "A list that other paragraphs interrupt is saved as two lists" },
     { u"wptools-hyperlink-styles", false, "Link targets lose their backslashes" },
     { u"cocoa-pages-table", true, "Cell shading is not read" },
-    { u"itext-header-pagefield", true, "Headers and text background are not read" },
+    { u"itext-header-pagefield", true, "Headers are not read" },
     { u"libreoffice-lists", true, "Lists whose markers are kept as text are saved as paragraphs" },
-    { u"lo-notes", true, "Headers, footers, footnotes, comments and highlighting are not read" },
+    { u"lo-notes", true, "Headers, footers, footnotes and comments are not read" },
     { u"lo-pictures", true, "WMF pictures are not read" },
     { u"lo-tables", true, "Nested tables are saved flattened; cell shading is not read" },
     { u"pandoc-mixed", true, "Footnotes are not read" },
@@ -252,16 +249,15 @@ QStringList documentLines(QTextDocument &document)
 }
 
 // What LibreOffice shows of a document, counted from its HTML: tables, cells, list items,
-// pictures, runs of bold, italic and underlined text, shaded cells, highlighted runs, headers and
-// footers that hold text, and notes (footnote marks, and comments, which LibreOffice writes as
-// HTML comments). Runs are counted where text starts to be bold (or italic, or underlined), so
-// that LibreOffice splitting a run at a change of font or language does not count. Text boxes,
-// which float, do not count as highlighted runs.
+// pictures, runs of bold, italic and underlined text, shaded cells, headers and footers that hold
+// text, and notes (footnote marks, and comments, which LibreOffice writes as HTML comments). Runs
+// are counted where text starts to be bold (or italic, or underlined), so that LibreOffice
+// splitting a run at a change of font or language does not count. Highlighting does not count:
+// LibreOffice's HTML leaves out what \highlight gives, though it shows it.
 QString structureOf(const QString &html)
 {
     static const QRegularExpression tag(u"<(/?)([a-zA-Z0-9]+)([^>]*)>|<!--"_qs);
     static const QRegularExpression shading(u"bgcolor=|background(?:-color)?:\\s*#"_qs);
-    static const QRegularExpression textBox(u"float:"_qs);
     static const QRegularExpression headerOrFooter(u"title=\"[^\"]*(?:header|footer)\""_qs);
     static const QRegularExpression noteMark(u"class=\"sd(?:foot|end)noteanc\""_qs);
     enum Count {
@@ -273,7 +269,6 @@ QString structureOf(const QString &html)
         Italic,
         Underline,
         Shaded,
-        Highlighted,
         HeadersAndFooters,
         Notes,
         Counts
@@ -322,16 +317,13 @@ QString structureOf(const QString &html)
             ++counts[Items];
         else if (name == u"img")
             ++counts[Pictures];
-        else if (name == u"span" || name == u"font")
-            counts[Highlighted] += attributes.contains(shading) && !attributes.contains(textBox);
         else if (name == u"div")
             inHeaderOrFooter = attributes.contains(headerOrFooter);
         else if (name == u"a")
             counts[Notes] += attributes.contains(noteMark);
     }
     return u"%1 tables, %2 cells, %3 list items, %4 pictures, %5 bold, %6 italic, "
-           "%7 underlined, %8 shaded cells, %9 highlighted, %10 headers or footers, %11 notes"_qs
-               .arg(counts[Tables])
+           "%7 underlined, %8 shaded cells, %9 headers or footers, %10 notes"_qs.arg(counts[Tables])
                .arg(counts[Cells])
                .arg(counts[Items])
                .arg(counts[Pictures])
@@ -339,7 +331,6 @@ QString structureOf(const QString &html)
                .arg(counts[Italic])
                .arg(counts[Underline])
                .arg(counts[Shaded])
-               .arg(counts[Highlighted])
                .arg(counts[HeadersAndFooters])
                .arg(counts[Notes]);
 }
