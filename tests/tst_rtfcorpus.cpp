@@ -63,11 +63,11 @@ constexpr OracleCorrection StructureCorrections[] = {
 };
 
 // Lines LibreOffice begins with its own list marker: an indent of four spaces a level, then a
-// bullet or a number with its punctuation.
+// bullet or a number with its punctuation, and any word before the number ("Step 1:").
 const QRegularExpression &oracleMarker()
 {
     static const QRegularExpression marker(
-        uR"(^(?: {4})+(?:\S|[0-9]{1,3}[.)]|[a-zA-Z][.)]|[ivxlcIVXLC]{1,6}[.)]) )"_qs,
+        uR"(^(?: {4})+(?:\S|(?:\w+ )?(?:[0-9]{1,3}|[a-zA-Z]|[ivxlcIVXLC]{1,6})[.):]) )"_qs,
         QRegularExpression::MultilineOption);
     return marker;
 }
@@ -92,9 +92,11 @@ QString normalized(QString text, const QRegularExpression &marker)
     return text.simplified();
 }
 
-QString oracleText(const QString &name)
+// LibreOffice's text of the RTF file at the path, kept beside it.
+QString oracleText(const QString &path)
 {
-    QString oracle = QString::fromUtf8(contentsOf(corpusPath() + u'/' + name + u".lo.txt"_qs));
+    const QString name = QFileInfo(path).completeBaseName();
+    QString oracle = QString::fromUtf8(contentsOf(path.chopped(4) + u".lo.txt"_qs));
     if (oracle.startsWith(QChar::ByteOrderMark))
         oracle.remove(0, 1);
     for (const OracleCorrection &correction : OracleCorrections) {
@@ -102,6 +104,8 @@ QString oracleText(const QString &name)
             oracle.replace(QString::fromUtf16(correction.oracle),
                            QString::fromUtf16(correction.ours));
     }
+    // Markers that LibreOffice too sees as text, where no list could be made of them.
+    oracle.remove(ourMarker());
     return normalized(oracle, oracleMarker());
 }
 
@@ -373,19 +377,18 @@ void TestRtfCorpus::initTestCase()
 
 void TestRtfCorpus::textMatchesLibreOffice_data()
 {
-    QTest::addColumn<QString>("name");
-    for (const QString &file : corpusFiles()) {
-        const QString name = file.chopped(4);
-        if (QFile::exists(corpusPath() + u'/' + name + u".lo.txt"_qs))
-            QTest::addRow("%s", qPrintable(name)) << name;
+    QTest::addColumn<QString>("path");
+    const QMap<QString, QString> files = realFiles();
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (QFile::exists(it.value().chopped(4) + u".lo.txt"_qs))
+            QTest::addRow("%s", qPrintable(it.key())) << it.value();
     }
 }
 
 void TestRtfCorpus::textMatchesLibreOffice()
 {
-    QFETCH(QString, name);
-    const QString path = corpusPath() + u'/' + name + u".rtf"_qs;
-    QCOMPARE(normalized(loadedText(path), ourMarker()), oracleText(name));
+    QFETCH(QString, path);
+    QCOMPARE(normalized(loadedText(path), ourMarker()), oracleText(path));
     // What we write for it reads back with the same text.
     const auto document = readRtf(contentsOf(path));
     QCOMPARE(readRtf(writeRtf(*document))->toPlainText(), document->toPlainText());
