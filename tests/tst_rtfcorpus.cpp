@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Real RTF files from many producers, checked against the text LibreOffice extracts from them,
 // saved and read again, and saved for LibreOffice to read.
+#include "libreoffice.h"
 #include "richtexteditor.h"
 #include "rtfdump.h"
 #include "rtfreader.h"
@@ -9,13 +10,12 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLoggingCategory>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 #include <optional>
+#include <span>
 
 using namespace Quillmere;
 
@@ -62,6 +62,17 @@ constexpr OracleCorrection StructureCorrections[] = {
       "LibreOffice writes the bold of a heading's style in its style sheet, not as a bold run" },
 };
 
+// The oracle's text with the corrections for the named file made.
+QString corrected(QString text, const QString &name, std::span<const OracleCorrection> corrections)
+{
+    for (const OracleCorrection &correction : corrections) {
+        if (name == QStringView(correction.file))
+            text.replace(QString::fromUtf16(correction.oracle),
+                         QString::fromUtf16(correction.ours));
+    }
+    return text;
+}
+
 // Lines LibreOffice begins with its own list marker: an indent of four spaces a level, then a
 // bullet or a number with its punctuation, and any word before the number ("Step 1:").
 const QRegularExpression &oracleMarker()
@@ -99,11 +110,7 @@ QString oracleText(const QString &path)
     QString oracle = QString::fromUtf8(contentsOf(path.chopped(4) + u".lo.txt"_qs));
     if (oracle.startsWith(QChar::ByteOrderMark))
         oracle.remove(0, 1);
-    for (const OracleCorrection &correction : OracleCorrections) {
-        if (name == QStringView(correction.file))
-            oracle.replace(QString::fromUtf16(correction.oracle),
-                           QString::fromUtf16(correction.ours));
-    }
+    oracle = corrected(oracle, name, OracleCorrections);
     // Markers that LibreOffice too sees as text, where no list could be made of them.
     oracle.remove(ourMarker());
     return normalized(oracle, oracleMarker());
@@ -264,20 +271,11 @@ QString structureOf(const QString &html)
     static const QRegularExpression shading(u"bgcolor=|background(?:-color)?:\\s*#"_qs);
     static const QRegularExpression headerOrFooter(u"title=\"[^\"]*(?:header|footer)\""_qs);
     static const QRegularExpression noteMark(u"class=\"sd(?:foot|end)noteanc\""_qs);
-    enum Count {
-        Tables,
-        Cells,
-        Items,
-        Pictures,
-        Bold,
-        Italic,
-        Underline,
-        Shaded,
-        HeadersAndFooters,
-        Notes,
-        Counts
-    };
-    int counts[Counts] = {};
+    enum Count { Tables, Cells, Items, Pictures, Bold, Italic, Underline, Shaded, Headers, Notes };
+    static const char *const names[]
+        = { "tables", "cells",      "list items",   "pictures",           "bold",
+            "italic", "underlined", "shaded cells", "headers or footers", "notes" };
+    int counts[std::size(names)] = {};
     struct Style
     {
         QStringList tags;
@@ -299,7 +297,7 @@ QString structureOf(const QString &html)
                 counts[style.count] += style.depth > 0 && !style.inRun;
                 style.inRun = style.depth > 0;
             }
-            counts[HeadersAndFooters] += std::exchange(inHeaderOrFooter, false);
+            counts[Headers] += std::exchange(inHeaderOrFooter, false);
         }
         textStart = found.capturedEnd();
         const QString name = found.captured(2).toLower();
@@ -326,17 +324,10 @@ QString structureOf(const QString &html)
         else if (name == u"a")
             counts[Notes] += attributes.contains(noteMark);
     }
-    return u"%1 tables, %2 cells, %3 list items, %4 pictures, %5 bold, %6 italic, "
-           "%7 underlined, %8 shaded cells, %9 headers or footers, %10 notes"_qs.arg(counts[Tables])
-               .arg(counts[Cells])
-               .arg(counts[Items])
-               .arg(counts[Pictures])
-               .arg(counts[Bold])
-               .arg(counts[Italic])
-               .arg(counts[Underline])
-               .arg(counts[Shaded])
-               .arg(counts[HeadersAndFooters])
-               .arg(counts[Notes]);
+    QStringList words;
+    for (size_t count = 0; count < std::size(names); ++count)
+        words << u"%1 %2"_qs.arg(counts[count]).arg(QLatin1String(names[count]));
+    return words.join(u", "_qs);
 }
 
 } // namespace
@@ -359,11 +350,10 @@ private slots:
     void libreOfficeSeesSameStructure();
 
 private:
-    const QHash<QString, QString> &libreOfficeHtml();
+    const LibreOffice::Conversion &libreOfficeHtml();
 
     QTemporaryDir m_peerFolder;
-    std::optional<QHash<QString, QString>> m_libreOfficeHtml;
-    QString m_libreOfficeSkip;
+    std::optional<LibreOffice::Conversion> m_libreOffice;
 };
 
 void TestRtfCorpus::initTestCase()
@@ -472,48 +462,24 @@ void TestRtfCorpus::saveKeepsDocument()
     QCOMPARE(documentLines(*reloaded), documentLines(*loaded));
 }
 
-// Saves every real file and has one LibreOffice run convert the originals and the saved copies
-// to HTML: it takes seconds to start.
-const QHash<QString, QString> &TestRtfCorpus::libreOfficeHtml()
+// Saves every real file for one LibreOffice run to convert with the originals to HTML.
+const LibreOffice::Conversion &TestRtfCorpus::libreOfficeHtml()
 {
-    if (m_libreOfficeHtml)
-        return *m_libreOfficeHtml;
-    m_libreOfficeHtml.emplace();
-    const QString soffice = QStandardPaths::findExecutable(u"soffice"_qs);
-    if (soffice.isEmpty()) {
-        m_libreOfficeSkip = u"LibreOffice (soffice) is not installed: install "
-                            "libreoffice-writer-nogui to compare its reading of saved files"_qs;
-        return *m_libreOfficeHtml;
-    }
-    const QString profile = QCoreApplication::applicationDirPath() + u"/rtfcorpus-lo-profile"_qs;
-    QStringList arguments { u"-env:UserInstallation=%1"_qs.arg(
-                                QUrl::fromLocalFile(profile).toString()),
-                            u"--headless"_qs,
-                            u"--convert-to"_qs,
-                            u"html"_qs,
-                            u"--outdir"_qs,
-                            m_peerFolder.filePath(u"html"_qs) };
+    if (m_libreOffice)
+        return *m_libreOffice;
+    m_libreOffice.emplace();
+    QStringList paths;
     const QMap<QString, QString> files = realFiles();
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         QFile saved(m_peerFolder.filePath(it.key() + u".saved.rtf"_qs));
         if (!saved.open(QIODevice::WriteOnly)
             || saved.write(writeRtf(*readRtf(contentsOf(it.value())))) < 0)
-            return *m_libreOfficeHtml;
-        arguments << it.value() << saved.fileName();
+            return *m_libreOffice;
+        paths << it.value() << saved.fileName();
     }
-    QProcess process;
-    process.start(soffice, arguments);
-    if (!process.waitForFinished(600000)) {
-        process.kill();
-        m_libreOfficeSkip = u"LibreOffice did not finish converting within ten minutes"_qs;
-        return *m_libreOfficeHtml;
-    }
-    const QDir html(m_peerFolder.filePath(u"html"_qs));
-    for (const QString &name : html.entryList({ u"*.html"_qs }, QDir::Files)) {
-        m_libreOfficeHtml->insert(name.chopped(5),
-                                  QString::fromUtf8(contentsOf(html.filePath(name))));
-    }
-    return *m_libreOfficeHtml;
+    m_libreOffice = LibreOffice::convert(paths, u"html"_qs, m_peerFolder.filePath(u"html"_qs),
+                                         u"compare its reading of saved files"_qs);
+    return *m_libreOffice;
 }
 
 void TestRtfCorpus::libreOfficeSeesSameStructure_data()
@@ -528,19 +494,15 @@ void TestRtfCorpus::libreOfficeSeesSameStructure_data()
 // cells in our saved file as in the original.
 void TestRtfCorpus::libreOfficeSeesSameStructure()
 {
-    const QHash<QString, QString> &html = libreOfficeHtml();
-    if (!m_libreOfficeSkip.isEmpty())
-        QSKIP(qPrintable(m_libreOfficeSkip));
+    const LibreOffice::Conversion &conversion = libreOfficeHtml();
+    if (!conversion.skipReason.isEmpty())
+        QSKIP(qPrintable(conversion.skipReason));
+    const QHash<QString, QString> &html = conversion.files;
     const QString name = QString::fromLatin1(QTest::currentDataTag());
     if (!html.contains(name))
         QSKIP("LibreOffice cannot read the original file");
     QVERIFY2(html.contains(name + u".saved"_qs), "LibreOffice could not read the saved file");
-    QString expected = structureOf(html[name]);
-    for (const OracleCorrection &correction : StructureCorrections) {
-        if (name == QStringView(correction.file))
-            expected.replace(QString::fromUtf16(correction.oracle),
-                             QString::fromUtf16(correction.ours));
-    }
+    const QString expected = corrected(structureOf(html[name]), name, StructureCorrections);
     expectKnownLoss(name, true);
     QCOMPARE(structureOf(html[name + u".saved"_qs]), expected);
 }
