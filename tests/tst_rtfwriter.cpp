@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "libreoffice.h"
 #include "rtfdump.h"
 #include "rtfreader.h"
 #include "rtfwriter.h"
@@ -311,11 +312,10 @@ private slots:
     void pandocReadsOurText();
 
 private:
-    const QHash<QString, QString> &libreOfficeTexts();
+    const LibreOffice::Conversion &libreOfficeTexts();
 
     QTemporaryDir m_peerFolder;
-    std::optional<QHash<QString, QString>> m_libreOfficeTexts;
-    QString m_libreOfficeSkip;
+    std::optional<LibreOffice::Conversion> m_libreOffice;
 };
 
 void TestRtfWriter::fixtures_data()
@@ -476,29 +476,16 @@ void TestRtfWriter::generatedDocumentsReadBack()
     QCOMPARE(writeRtf(*loaded), rtf);
 }
 
-// Saves every sample and has one LibreOffice run convert them all: it takes seconds to start.
-const QHash<QString, QString> &TestRtfWriter::libreOfficeTexts()
+// Saves every sample for one LibreOffice run to convert.
+const LibreOffice::Conversion &TestRtfWriter::libreOfficeTexts()
 {
-    if (m_libreOfficeTexts)
-        return *m_libreOfficeTexts;
-    m_libreOfficeTexts.emplace();
-    const QString soffice = QStandardPaths::findExecutable(u"soffice"_qs);
-    if (soffice.isEmpty()) {
-        m_libreOfficeSkip = u"LibreOffice (soffice) is not installed: install "
-                            "libreoffice-writer-nogui to check that it reads our files"_qs;
-        return *m_libreOfficeTexts;
-    }
-    const QString profile = QCoreApplication::applicationDirPath() + u"/rtfwriter-lo-profile"_qs;
-    QStringList arguments { u"-env:UserInstallation=%1"_qs.arg(
-                                QUrl::fromLocalFile(profile).toString()),
-                            u"--headless"_qs,
-                            u"--convert-to"_qs,
-                            u"txt:Text (encoded):UTF8"_qs,
-                            u"--outdir"_qs,
-                            m_peerFolder.filePath(u"lo"_qs) };
+    if (m_libreOffice)
+        return *m_libreOffice;
+    m_libreOffice.emplace();
+    QStringList paths;
     QFile samples(QFINDTESTDATA("data/rtf-peers.txt"));
     if (!samples.open(QIODevice::ReadOnly))
-        return *m_libreOfficeTexts;
+        return *m_libreOffice;
     for (int line = 1; !samples.atEnd(); ++line) {
         const QList<QByteArray> fields = samples.readLine().chopped(1).split('\t');
         if (fields.size() < 3)
@@ -508,22 +495,13 @@ const QHash<QString, QString> &TestRtfWriter::libreOfficeTexts()
         if (!file.open(QIODevice::WriteOnly)
             || file.write(writeRtf(*readRtf(RtfDump::fixtureInput(QString::fromUtf8(fields[1])))))
                 < 0)
-            return *m_libreOfficeTexts;
-        arguments << path;
+            return *m_libreOffice;
+        paths << path;
     }
-    QProcess process;
-    process.start(soffice, arguments);
-    if (!process.waitForFinished(300000)) {
-        process.kill();
-        m_libreOfficeSkip = u"LibreOffice did not finish converting within five minutes"_qs;
-        return *m_libreOfficeTexts;
-    }
-    for (const QString &name : QDir(m_peerFolder.filePath(u"lo"_qs)).entryList(QDir::Files)) {
-        QFile converted(m_peerFolder.filePath(u"lo/"_qs + name));
-        if (converted.open(QIODevice::ReadOnly))
-            m_libreOfficeTexts->insert(name.chopped(4), QString::fromUtf8(converted.readAll()));
-    }
-    return *m_libreOfficeTexts;
+    m_libreOffice = LibreOffice::convert(paths, u"txt:Text (encoded):UTF8"_qs,
+                                         m_peerFolder.filePath(u"lo"_qs),
+                                         u"check that it reads our files"_qs);
+    return *m_libreOffice;
 }
 
 void TestRtfWriter::libreOfficeReadsOurText_data()
@@ -534,9 +512,10 @@ void TestRtfWriter::libreOfficeReadsOurText_data()
 void TestRtfWriter::libreOfficeReadsOurText()
 {
     QFETCH(QByteArray, input);
-    const QHash<QString, QString> &texts = libreOfficeTexts();
-    if (!m_libreOfficeSkip.isEmpty())
-        QSKIP(qPrintable(m_libreOfficeSkip));
+    const LibreOffice::Conversion &conversion = libreOfficeTexts();
+    if (!conversion.skipReason.isEmpty())
+        QSKIP(qPrintable(conversion.skipReason));
+    const QHash<QString, QString> &texts = conversion.files;
     const auto converted
         = texts.constFind(QString::fromLatin1(QTest::currentDataTag()).remove(u' '));
     QVERIFY2(converted != texts.constEnd(), "LibreOffice could not read the file");
