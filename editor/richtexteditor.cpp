@@ -127,6 +127,25 @@ bool insertsInFreshDocument(const QTextCursor &selection, qsizetype textUnits)
         || document->characterAt(endBlock.position() - 1) == QChar::ParagraphSeparator;
 }
 
+bool isModifierOrLockKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 RichTextEditor::RichTextEditor(QWidget *parent)
@@ -297,7 +316,9 @@ void RichTextEditor::keyPressEvent(QKeyEvent *event)
         return;
     }
     // A key acts on the caret and brings it into view: Qt lays out the text up to it first.
-    showCaretBlock();
+    // A modifier or lock key on its own does neither.
+    if (!isModifierOrLockKey(event->key()))
+        showCaretBlock();
     QTextEdit::keyPressEvent(event);
 }
 
@@ -480,13 +501,13 @@ void RichTextEditor::showWithUndo(QTextDocument *fresh)
 
 void RichTextEditor::switchTo(QTextDocument *target)
 {
+    showCaretBlock();
     const QScopedValueRollback guard(m_switching, true);
     setDocument(target);
 }
 
 void RichTextEditor::installDocument(std::unique_ptr<QTextDocument> document)
 {
-    showCaretBlock();
     QTextDocument *previous = this->document();
     QTextDocument *fresh = document.release();
     previous->setParent(this);
