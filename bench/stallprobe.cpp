@@ -26,4 +26,16 @@ double residentMegabytes()
     return fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / double(1 << 20);
 }
 
+double peakResidentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return 0;
+}
+
 } // namespace QuillmereBench

@@ -64,4 +64,7 @@ private:
 // The resident memory of this process in megabytes, now.
 double residentMegabytes();
 
+// The most resident memory this process has had so far, in megabytes.
+double peakResidentMegabytes();
+
 } // namespace QuillmereBench

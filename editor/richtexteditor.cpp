@@ -26,6 +26,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextLayout>
 #include <QTextList>
 #include <QTextTable>
 
@@ -150,6 +151,25 @@ bool isTallerThan(const QTextDocument &document, int height)
     return lines > fitting;
 }
 
+bool isModifierOrLockKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 RichTextEditor::RichTextEditor(QWidget *parent)
@@ -159,6 +179,12 @@ RichTextEditor::RichTextEditor(QWidget *parent)
     setContextMenuPolicy(Qt::NoContextMenu);
     setBackgroundRole(QPalette::Base);
     setTabChangesFocus(false);
+
+    m_layoutWatch.setInterval(50);
+    connect(&m_layoutWatch, &QTimer::timeout, this, &RichTextEditor::followCaretOnceLaidOut);
+    for (const QScrollBar *bar : { verticalScrollBar(), horizontalScrollBar() })
+        connect(bar, &QAbstractSlider::actionTriggered, this,
+                [this] { m_viewFollowsCaret = false; });
 }
 
 QString RichTextEditor::documentText() const
@@ -197,6 +223,7 @@ QString RichTextEditor::selectionText() const
 
 void RichTextEditor::setSelectionText(const QString &text)
 {
+    showCaretBlock();
     QTextCursor cursor = textCursor();
     if (insertsInFreshDocument(cursor, text.size())) {
         replaceSelectionInFreshDocument(text);
@@ -300,6 +327,7 @@ void RichTextEditor::mousePressEvent(QMouseEvent *event)
     const QPointF position = mapFromGlobal(event->globalPosition());
     emit mouseDown(buttonCode(event->button()), shiftState(event->modifiers()),
                    pixelsToTwips(position.x(), dpi), pixelsToTwips(position.y(), dpi));
+    m_viewFollowsCaret = false;
     QTextEdit::mousePressEvent(event);
 }
 
@@ -313,7 +341,17 @@ void RichTextEditor::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // A key acts on the caret and brings it into view: Qt lays out the text up to it first.
+    // A modifier or lock key on its own does neither.
+    if (!isModifierOrLockKey(event->key()))
+        showCaretBlock();
     QTextEdit::keyPressEvent(event);
+}
+
+void RichTextEditor::inputMethodEvent(QInputMethodEvent *event)
+{
+    showCaretBlock();
+    QTextEdit::inputMethodEvent(event);
 }
 
 // A whole-text write builds a fresh document and shows it in place of the current one: a
@@ -379,6 +417,7 @@ RichTextEditor::~RichTextEditor()
 
 void RichTextEditor::replaceDocument(const QString &text, PaintBreaks &breaks)
 {
+    showCaretBlock();
     auto *fresh = new QTextDocument(this);
     takeOverSettings(*fresh, *document());
     fresh->setUndoRedoEnabled(false);
@@ -425,12 +464,56 @@ void RichTextEditor::replaceSelectionInFreshDocument(const QString &text)
     const int caret = cursor.position();
     insertDocumentPartInSlices(cursor, *previous, end, previous->characterCount() - 1, breaks);
     fresh->setUndoRedoEnabled(true);
-
     showWithUndo(fresh);
-    // The caret's place on screen needs the layout of everything before it.
-    layOutInSlices(*fresh, caret, breaks);
-    cursor.setPosition(caret);
-    setTextCursor(cursor);
+    placeCaretAheadOfLayout(caret);
+}
+
+// Placing the caret makes Qt ask for its place on screen, which needs the layout of all the
+// text before it: seconds for megabytes. A hidden block has no place and needs no layout, so
+// the caret's block is hidden until the background layout reaches it. The layout skips hidden
+// blocks, so the block is laid out once shown.
+void RichTextEditor::placeCaretAheadOfLayout(int position)
+{
+    showCaretBlock();
+    QTextBlock block = document()->findBlock(position);
+    const QTextBlock previous = block.previous();
+    const bool reached = !previous.isValid() || previous.layout()->lineCount() > 0;
+    if (!reached) {
+        block.setVisible(false);
+        m_hiddenCaretBlock = QTextCursor(block);
+        m_viewFollowsCaret = true;
+        m_layoutWatch.start();
+    }
+    QTextCursor caret(document());
+    caret.setPosition(position);
+    setTextCursor(caret);
+}
+
+void RichTextEditor::showCaretBlock()
+{
+    if (m_hiddenCaretBlock.isNull())
+        return;
+    m_layoutWatch.stop();
+    QTextDocument *shownIn = m_hiddenCaretBlock.document();
+    QTextBlock block = m_hiddenCaretBlock.block();
+    m_hiddenCaretBlock = QTextCursor();
+    block.setVisible(true);
+    // A block the layout has not reached yet is laid out in its turn.
+    const QTextBlock previous = block.previous();
+    if (previous.isValid() && previous.layout()->lineCount() > 0)
+        shownIn->markContentsDirty(block.position(), block.length());
+}
+
+void RichTextEditor::followCaretOnceLaidOut()
+{
+    const QTextBlock previous = m_hiddenCaretBlock.block().previous();
+    const bool shown = !m_hiddenCaretBlock.isNull() && m_hiddenCaretBlock.document() == document();
+    if (shown && previous.isValid() && previous.layout()->lineCount() == 0)
+        return;
+    m_layoutWatch.stop();
+    showCaretBlock();
+    if (shown && m_viewFollowsCaret)
+        ensureCursorVisible();
 }
 
 void RichTextEditor::showWithUndo(QTextDocument *fresh)
@@ -444,6 +527,7 @@ void RichTextEditor::showWithUndo(QTextDocument *fresh)
 
 void RichTextEditor::switchTo(QTextDocument *target)
 {
+    showCaretBlock();
     const QScopedValueRollback guard(m_switching, true);
     // Every change of the viewport's width lays the shown document out again, the first screens
     // of it at least, and tables there are laid out several times over to size their columns.

@@ -5,7 +5,9 @@
 #include "slicedinsert.h"
 
 #include <QString>
+#include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -49,7 +51,9 @@ public:
     // From this many units on, and when the text is at least as long as the document it goes
     // into, a replacement of the selection fills a fresh document in slices and shows it in
     // place of the current one, so that the window keeps repainting. Below, Qt's own insertion
-    // is faster.
+    // is faster. The fresh document is shown at once and laid out in the background; the view
+    // follows the caret once the layout reaches it, unless the person has scrolled, clicked or
+    // typed meanwhile.
     static constexpr qsizetype LargeInsertUnits = 64 * 1024;
 
     // Places the editor at a rectangle of its parent given in twips.
@@ -97,6 +101,7 @@ protected:
     QMimeData *createMimeDataFromSelection() const override;
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
     class SwitchUndoItem;
@@ -106,6 +111,9 @@ private:
     void showWithUndo(QTextDocument *fresh);
     void switchTo(QTextDocument *document);
     void releaseDocument(QTextDocument *document);
+    void placeCaretAheadOfLayout(int position);
+    void showCaretBlock();
+    void followCaretOnceLaidOut();
 
     int m_batchDepth = 0;
     mutable std::optional<PaintBreaks> m_batchBreaks;
@@ -113,6 +121,10 @@ private:
     // Set while the editor moves between documents itself or is being destroyed; undo items
     // then neither switch nor release documents.
     bool m_switching = false;
+    // The start of the caret's block while it is hidden from the layout, null otherwise.
+    QTextCursor m_hiddenCaretBlock;
+    bool m_viewFollowsCaret = false;
+    QTimer m_layoutWatch;
 };
 
 } // namespace Quillmere

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "slicedinsert.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -85,15 +84,6 @@ void insertDocumentPartInSlices(QTextCursor &cursor, const QTextDocument &source
         from = end;
         if (from < to)
             breaks.take();
-    }
-}
-
-void layOutInSlices(QTextDocument &document, int position, PaintBreaks &breaks)
-{
-    QAbstractTextDocumentLayout *layout = document.documentLayout();
-    for (int laidOut = SliceUnits; laidOut < position; laidOut += SliceUnits) {
-        layout->blockBoundingRect(document.findBlock(laidOut));
-        breaks.take();
     }
 }
 

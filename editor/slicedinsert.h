@@ -37,8 +37,4 @@ void insertTextInSlices(QTextCursor &cursor, QStringView text, const QTextCharFo
 void insertDocumentPartInSlices(QTextCursor &cursor, const QTextDocument &source, int from, int to,
                                 PaintBreaks &breaks);
 
-// Lays out `document`, which is shown, from its start to `position` a slice at a time with paint
-// breaks between slices, so that placing the caret there does not lay it all out at once.
-void layOutInSlices(QTextDocument &document, int position, PaintBreaks &breaks);
-
 } // namespace Quillmere

@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "richtexteditor.h"
 
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <QTextList>
+#include <QTextTable>
 
 using namespace Quillmere;
 
@@ -41,6 +47,8 @@ class tst_LargeEdits : public QObject
 private slots:
     void largePasteEqualsOrdinaryInsert_data();
     void largePasteEqualsOrdinaryInsert();
+    void largePasteOnShownEditor_data();
+    void largePasteOnShownEditor();
 };
 
 void tst_LargeEdits::largePasteEqualsOrdinaryInsert_data()
@@ -99,6 +107,50 @@ void tst_LargeEdits::largePasteEqualsOrdinaryInsert()
     QCOMPARE(editor.document()->toHtml(), before);
     editor.redo();
     QCOMPARE(editor.document()->toHtml(), after);
+}
+
+void tst_LargeEdits::largePasteOnShownEditor_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addRow("left to lay out") << QString();
+    QTest::addRow("key pressed during the layout") << u"x"_qs;
+}
+
+// A large paste returns before the text up to the caret is laid out: a key pressed meanwhile
+// lands at the caret, and the view reaches the caret once the layout does.
+void tst_LargeEdits::largePasteOnShownEditor()
+{
+    QFETCH(QString, typed);
+    QString pasted;
+    for (int line = 0; pasted.size() <= 4 * RichTextEditor::LargeInsertUnits; ++line)
+        pasted += u"pasted line %1\r\n"_qs.arg(line);
+
+    RichTextEditor editor;
+    editor.resize(400, 300);
+    editor.setPlainText(u"before after"_qs);
+    editor.document()->clearUndoRedoStacks();
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QTextCursor caret = editor.textCursor();
+    caret.setPosition(7);
+    editor.setTextCursor(caret);
+
+    editor.setSelectionText(pasted);
+    QVERIFY2(editor.document()->lastBlock().layout()->lineCount() == 0,
+             "the layout should still be running");
+    if (!typed.isEmpty())
+        QTest::keyClicks(&editor, typed);
+    QCOMPARE(editor.documentText(), u"before "_qs + pasted + typed + u"after"_qs);
+    QCOMPARE(editor.textCursor().position(), int(editor.toPlainText().lastIndexOf(u"after"_qs)));
+
+    const QTextBlock caretBlock = editor.textCursor().block();
+    QTRY_VERIFY_WITH_TIMEOUT(caretBlock.isVisible() && caretBlock.layout()->lineCount() > 0, 30000);
+    QVERIFY(editor.verticalScrollBar()->value() > 0);
+    QVERIFY(editor.viewport()->rect().contains(editor.cursorRect().center()));
+
+    for (int step = typed.isEmpty() ? 1 : 2; step > 0; --step)
+        editor.undo();
+    QCOMPARE(editor.documentText(), u"before after"_qs);
 }
 
 QTEST_MAIN(tst_LargeEdits)
