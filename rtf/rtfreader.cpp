@@ -394,7 +394,9 @@ void RtfReader::literalBytes(QByteArrayView bytes)
         return;
     switch (current().destination) {
     case Destination::Body:
-        if (m_bytes.isEmpty() && isPlainAscii(bytes)) {
+        // The Symbol font draws Greek letters and signs for most ASCII bytes.
+        if (m_bytes.isEmpty() && isPlainAscii(bytes)
+            && codePage(current().character) != SymbolFontCodePage) {
             deliverLatin1(QLatin1StringView(bytes.data(), bytes.size()));
             return;
         }

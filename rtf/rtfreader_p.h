@@ -171,8 +171,11 @@ struct FontEntry
     int number = 0;
     int charset = -1;
     int codePage = 0;
+    // The name's bytes not yet decoded; `\uN` characters decode the bytes before them.
     QByteArray name;
     QByteArray realName;
+    QString decodedName;
+    QString decodedRealName;
     bool active = false;
 };
 
@@ -274,9 +277,13 @@ public:
     // font's code page, or `documentCodePage` when the font names none. False when nothing
     // was added.
     bool commit(int documentCodePage, const Decoder &decode);
+    // Adds a `\uN` character to the entry's name, or to its real name.
+    void appendUnicode(char16_t unit, bool realName, int documentCodePage, const Decoder &decode);
     [[nodiscard]] const FontInfo *find(int number) const;
 
 private:
+    int nameCodePage(int documentCodePage) const;
+
     QHash<int, FontInfo> m_fonts;
     FontEntry m_entry;
 };

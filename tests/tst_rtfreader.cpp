@@ -3,6 +3,7 @@
 #include "rtfdump.h"
 #include "rtfreader.h"
 #include "rtftokenizer.h"
+#include "rtfwriter.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -64,6 +65,13 @@ void TestRtfReader::fixtures()
         QCOMPARE(RtfDump::line(*document), expected);
         QVERIFY(document->isUndoRedoEnabled());
         QCOMPARE(document->availableUndoSteps(), 0);
+    } else if (kind == u"roundtrip") {
+        // Saved in a default font of Arial 12 pt, which every run then names.
+        const auto document = readRtf(input);
+        document->setDefaultFont(QFont(u"Arial"_qs, 12));
+        const auto readBack = readRtf(writeRtf(*document));
+        QCOMPARE(readBack->toPlainText(), document->toPlainText());
+        QCOMPARE(RtfDump::line(*readBack), expected);
     } else if (kind == u"plain") {
         QStringList lines = decodePlainText(input).split(u'\n');
         for (QString &line : lines)
