@@ -448,22 +448,9 @@ private:
         m_out.word("\\fldrslt");
     }
 
-    // Quotes and backslashes have meanings of their own in a field instruction; in a URL they
-    // mean the same percent-encoded, and the rest of the link stays as it is.
-    static QString escapedHref(const QString &href)
-    {
-        QString escaped;
-        escaped.reserve(href.size() + 8);
-        for (const QChar character : href) {
-            if (character == u'"')
-                escaped += u"%22";
-            else if (character == u'\\')
-                escaped += u"%5C";
-            else
-                escaped += character;
-        }
-        return escaped;
-    }
+    // A quote would end the field's argument; in a URL it means the same percent-encoded.
+    // Backslashes stay as they are (Windows paths): readers take a quoted argument as written.
+    static QString escapedHref(QString href) { return href.replace(u'"', u"%22"_qs); }
 
     void closeLink()
     {
