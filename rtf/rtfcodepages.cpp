@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rtfcodepages.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <array>
 
@@ -111,6 +113,60 @@ int codePageForFontName(QStringView name)
             return hint.codePage;
     }
     return 0;
+}
+
+char16_t symbolCharacter(uchar byte, bool symbolFont)
+{
+    // The Symbol font from byte 0x20, 0 where Unicode has no equivalent or where the font has
+    // a second, sans-serif copy of a sign (0xE2 to 0xE4).
+    static constexpr std::array<char16_t, 224> SymbolFont = {
+        // clang-format off
+        u' ', u'!', 0x2200, u'#', 0x2203, u'%', u'&', 0x220B,
+        u'(', u')', 0x2217, u'+', u',', 0x2212, u'.', u'/',
+        u'0', u'1', u'2', u'3', u'4', u'5', u'6', u'7',
+        u'8', u'9', u':', u';', u'<', u'=', u'>', u'?',
+        0x2245, 0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393,
+        0x0397, 0x0399, 0x03D1, 0x039A, 0x039B, 0x039C, 0x039D, 0x039F,
+        0x03A0, 0x0398, 0x03A1, 0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9,
+        0x039E, 0x03A8, 0x0396, u'[', 0x2234, u']', 0x22A5, u'_',
+        0, 0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3,
+        0x03B7, 0x03B9, 0x03D5, 0x03BA, 0x03BB, 0x03BC, 0x03BD, 0x03BF,
+        0x03C0, 0x03B8, 0x03C1, 0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9,
+        0x03BE, 0x03C8, 0x03B6, u'{', u'|', u'}', 0x223C, 0,
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+        0x20AC, 0x03D2, 0x2032, 0x2264, 0x2044, 0x221E, 0x0192, 0x2663,
+        0x2666, 0x2665, 0x2660, 0x2194, 0x2190, 0x2191, 0x2192, 0x2193,
+        0x00B0, 0x00B1, 0x2033, 0x2265, 0x00D7, 0x221D, 0x2202, 0x2022,
+        0x00F7, 0x2260, 0x2261, 0x2248, 0x2026, 0, 0, 0x21B5,
+        0x2135, 0x2111, 0x211C, 0x2118, 0x2297, 0x2295, 0x2205, 0x2229,
+        0x222A, 0x2283, 0x2287, 0x2284, 0x2282, 0x2286, 0x2208, 0x2209,
+        0x2220, 0x2207, 0x00AE, 0x00A9, 0x2122, 0x220F, 0x221A, 0x22C5,
+        0x00AC, 0x2227, 0x2228, 0x21D4, 0x21D0, 0x21D1, 0x21D2, 0x21D3,
+        0x25CA, 0x2329, 0, 0, 0, 0x2211, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+        0, 0x232A, 0x222B, 0x2320, 0, 0x2321, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+        // clang-format on
+    };
+    if (byte < 0x20)
+        return byte;
+    if (symbolFont && SymbolFont[byte - 0x20] != 0)
+        return SymbolFont[byte - 0x20];
+    return byte < 0x80 && !symbolFont ? char16_t(byte) : char16_t(0xF000 + byte);
+}
+
+int symbolByte(char16_t character, bool symbolFont)
+{
+    static const auto bytesOf = [](bool symbolFont) {
+        QHash<char16_t, uchar> bytes;
+        for (int byte = 0x20; byte <= 0xFF; ++byte)
+            bytes.insert(symbolCharacter(uchar(byte), symbolFont), uchar(byte));
+        return bytes;
+    };
+    static const QHash<char16_t, uchar> symbolFontBytes = bytesOf(true);
+    static const QHash<char16_t, uchar> otherFontBytes = bytesOf(false);
+    const QHash<char16_t, uchar> &bytes = symbolFont ? symbolFontBytes : otherFontBytes;
+    const auto found = bytes.constFind(character);
+    return found == bytes.cend() ? -1 : *found;
 }
 
 QByteArray codePageName(int codePage)

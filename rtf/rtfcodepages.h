@@ -8,6 +8,8 @@ namespace Quillmere {
 
 // Windows' number for the Symbol "code page": byte hh of a Symbol font is U+F0hh.
 inline constexpr int SymbolCodePage = 42;
+// Our own number for the Symbol font itself, whose bytes mostly have Unicode equivalents.
+inline constexpr int SymbolFontCodePage = -42;
 
 // The code page that a font's `\fcharsetN` stands for; 0 for "the document's code page"
 // (`\fcharset1`) and for charsets nobody defines.
@@ -21,5 +23,12 @@ inline constexpr int SymbolCodePage = 42;
 // decoder for it. Code pages Qt lacks but that have a close relative (the Mac ones for
 // Japanese, Chinese, Korean, Hebrew, Arabic and Thai) get the relative's name.
 [[nodiscard]] QByteArray codePageName(int codePage);
+
+// The character a symbol font draws for a byte: for the Symbol font the Greek letter or sign
+// where Unicode has one, otherwise the byte in the private use area at U+F000 (ASCII bytes of
+// other symbol fonts stay themselves, as readers expect).
+[[nodiscard]] char16_t symbolCharacter(uchar byte, bool symbolFont);
+// The byte that a symbol font draws a character with, -1 for none.
+[[nodiscard]] int symbolByte(char16_t character, bool symbolFont);
 
 } // namespace Quillmere

@@ -28,9 +28,10 @@ bool FontTable::commit(int documentCodePage, const Decoder &decode)
         fontCodePage = m_entry.codePage;
     else if (m_entry.charset >= 0)
         fontCodePage = codePageForCharset(m_entry.charset);
-    const int nameCodePage = fontCodePage != 0 ? fontCodePage : documentCodePage;
-    const QString name = decode(m_entry.name, nameCodePage).trimmed();
-    const QString realName = decode(m_entry.realName, nameCodePage).trimmed();
+    const int namesCodePage = nameCodePage(documentCodePage);
+    const QString name = (m_entry.decodedName + decode(m_entry.name, namesCodePage)).trimmed();
+    const QString realName
+        = (m_entry.decodedRealName + decode(m_entry.realName, namesCodePage)).trimmed();
 
     const int hinted = codePageForFontName(name);
     if (hinted == SymbolCodePage && m_entry.codePage <= 0)
@@ -38,8 +39,34 @@ bool FontTable::commit(int documentCodePage, const Decoder &decode)
     else if (fontCodePage == 0 && m_entry.charset < 0)
         fontCodePage = hinted;
 
-    m_fonts.insert(m_entry.number, { realName.isEmpty() ? name : realName, fontCodePage });
+    const QString &family = realName.isEmpty() ? name : realName;
+    if (fontCodePage == SymbolCodePage && family.startsWith(u"Symbol", Qt::CaseInsensitive))
+        fontCodePage = SymbolFontCodePage;
+    m_fonts.insert(m_entry.number, { family, fontCodePage });
     return true;
+}
+
+// Names are in the font's code page, save that a symbol font's name is in letters.
+int FontTable::nameCodePage(int documentCodePage) const
+{
+    int codePage = documentCodePage;
+    if (m_entry.codePage > 0 && !codePageName(m_entry.codePage).isEmpty())
+        codePage = m_entry.codePage;
+    else if (m_entry.charset >= 0 && codePageForCharset(m_entry.charset) != 0)
+        codePage = codePageForCharset(m_entry.charset);
+    return codePage == SymbolCodePage ? 1252 : codePage;
+}
+
+void FontTable::appendUnicode(char16_t unit, bool realName, int documentCodePage,
+                              const Decoder &decode)
+{
+    QByteArray &bytes = realName ? m_entry.realName : m_entry.name;
+    QString &decoded = realName ? m_entry.decodedRealName : m_entry.decodedName;
+    if (!m_entry.active || unit < 0x20 || decoded.size() + bytes.size() >= MaxShortText)
+        return;
+    decoded += decode(bytes, nameCodePage(documentCodePage));
+    bytes.clear();
+    decoded += QChar(unit);
 }
 
 const FontInfo *FontTable::find(int number) const
@@ -70,6 +97,13 @@ void RtfReader::fontTableWord(const KeywordEntry &entry, int parameter)
         return;
     case Keyword::UnicodeCharacter:
         m_fallbackToSkip = group.unicodeSkip;
+        if (parameter >= -32768 && parameter <= 65535) {
+            const auto unit = char16_t(parameter < 0 ? parameter + 65536 : parameter);
+            m_fonts.appendUnicode(
+                unit, group.destination == Destination::FontRealName,
+                m_ansiCodePage ? m_ansiCodePage : m_headerCodePage,
+                [this](QByteArrayView bytes, int codePage) { return decode(bytes, codePage); });
+        }
         return;
     default:
         return;
@@ -84,7 +118,10 @@ void RtfReader::fontTableText(QByteArrayView bytes)
         return;
     const qsizetype end = bytes.indexOf(';');
     QByteArray &name = group.destination == Destination::FontTable ? entry.name : entry.realName;
-    const qsizetype length = std::min(end < 0 ? bytes.size() : end, MaxShortText - name.size());
+    const QString &decoded
+        = group.destination == Destination::FontTable ? entry.decodedName : entry.decodedRealName;
+    const qsizetype length
+        = std::min(end < 0 ? bytes.size() : end, MaxShortText - decoded.size() - name.size());
     name.append(bytes.first(std::max<qsizetype>(0, length)));
     if (end >= 0 && group.destination == Destination::FontTable)
         commitFont();
@@ -133,15 +170,12 @@ QStringDecoder &RtfReader::decoder(int codePage)
 QString RtfReader::decode(QByteArrayView bytes, int codePage)
 {
     QString text;
-    if (isPlainAscii(bytes)) {
+    if (codePage != SymbolFontCodePage && isPlainAscii(bytes)) {
         return QString::fromLatin1(bytes);
-    } else if (codePage == SymbolCodePage) {
+    } else if (codePage == SymbolCodePage || codePage == SymbolFontCodePage) {
         text.reserve(bytes.size());
-        for (const char c : bytes) {
-            const auto byte = uchar(c);
-            // Word's symbol bullet is the one symbol plain text needs as itself.
-            text.append(QChar(byte < 0x80 ? byte : byte == 0xB7 ? 0x2022 : 0xF000 + byte));
-        }
+        for (const char c : bytes)
+            text.append(QChar(symbolCharacter(uchar(c), codePage == SymbolFontCodePage)));
     } else {
         QStringDecoder &codec = decoder(codePage);
         if (codec.isValid())

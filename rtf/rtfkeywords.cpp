@@ -222,6 +222,14 @@ constexpr auto Keywords = std::to_array<KeywordEntry>({
     { "datastore", Keyword::Skip, Destination },
     { "xmlnstbl", Keyword::Skip, Destination },
     { "generator", Keyword::Skip, Destination },
+    // Word's own destinations, skipped even where a damaged file wrote `*` without its `\`.
+    { "wgrffmtfilter", Keyword::Skip, Destination },
+    { "listpicture", Keyword::Skip, Destination },
+    { "mmathPr", Keyword::Skip, Destination },
+    { "defchp", Keyword::Skip, Destination },
+    { "defpap", Keyword::Skip, Destination },
+    { "docvar", Keyword::Skip, Destination },
+    { "userprops", Keyword::Skip, Destination },
 });
 
 // The keyword table hashed with open addressing: files hold millions of control words, and

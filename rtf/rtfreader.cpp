@@ -17,7 +17,6 @@ RtfReader::RtfReader(QByteArrayView rtf)
     , m_cursor(m_document.get())
 {
     m_document->setUndoRedoEnabled(false);
-    m_stack.reserve(64);
     // Inside an edit block the cursor does not lay out each block again after every insertion.
     m_cursor.beginEditBlock();
 }
@@ -44,13 +43,13 @@ std::unique_ptr<QTextDocument> RtfReader::read()
     }
 
     // A file cut short keeps what it has: every group still open is closed.
-    while (m_stack.size() > 1)
+    while (m_stack.size() > 1 || (!m_stack.empty() && m_stack.back().sharedBy > 0))
         closeGroup();
     if (!m_stack.empty()) {
         flushBytes();
         flushRun();
         if (m_breakPending || m_paragraphOpen || !m_marker.empty())
-            finishParagraph(state().paragraph, int(m_tables.size()));
+            finishParagraph(current().paragraph, int(m_tables.size()));
     }
     for (OpenTable &table : m_tables)
         removeSpareRows(table);
@@ -87,21 +86,35 @@ void RtfReader::readToken(const RtfToken &token)
     case RtfToken::Kind::End:
         break;
     }
+    m_groupJustOpened = token.kind == RtfToken::Kind::GroupStart;
 }
 
 void RtfReader::openGroup()
 {
     flushBytes();
     m_fallbackToSkip = 0;
-    if (m_stack.size() >= MaxGroupDepth) {
+    GroupLevel &parent = m_stack.back();
+    if (m_stack.size() >= MaxGroupStates
+        || parent.sharedBy == std::numeric_limits<qsizetype>::max()) {
         m_overflowDepth = 1;
         return;
     }
-    GroupState child = state();
+    if (!parent.state.ignorable && parent.state.destination != Destination::UnicodeAlternatives) {
+        ++parent.sharedBy;
+        return;
+    }
+    GroupState child = parent.state;
     child.ignorable = false;
     if (child.destination == Destination::UnicodeAlternatives)
         child.destination = Destination::UnicodeChoice;
-    m_stack.push_back(child);
+    m_stack.push_back({ child, 0 });
+}
+
+void RtfReader::unshareState()
+{
+    --m_stack.back().sharedBy;
+    GroupState copy = m_stack.back().state;
+    m_stack.push_back({ std::move(copy), 0 });
 }
 
 void RtfReader::closeGroup()
@@ -111,18 +124,24 @@ void RtfReader::closeGroup()
     if (m_highSurrogate)
         deliverSurrogate();
     // The outermost group stays, so that the last paragraph can still be finished.
+    GroupLevel &innermost = m_stack.back();
+    if (innermost.sharedBy > 0) {
+        --innermost.sharedBy;
+        endDestination(GroupState(innermost.state));
+        return;
+    }
     if (m_stack.size() == 1) {
         m_finished = true;
         return;
     }
-    const GroupState closed = state();
+    const GroupState closed = innermost.state;
     m_stack.pop_back();
     endDestination(closed);
 }
 
 void RtfReader::endDestination(const GroupState &closed)
 {
-    GroupState &parent = state();
+    const GroupState &parent = current();
     if (closed.shapePicture && !parent.shapePicture)
         m_shapePictureEnded = true;
     switch (closed.destination) {
@@ -135,7 +154,7 @@ void RtfReader::endDestination(const GroupState &closed)
         break;
     case Destination::LegacyNumbering:
         if (parent.destination != Destination::LegacyNumbering)
-            parent.paragraph.legacy = closed.paragraph.legacy;
+            state().paragraph.legacy = closed.paragraph.legacy;
         break;
     case Destination::ListMarker:
         // A marker that comes after the paragraph's first text belongs where it stands.
@@ -153,10 +172,10 @@ void RtfReader::controlWord(const RtfToken &token)
 {
     flushBytes();
     m_fallbackToSkip = 0;
-    GroupState &group = state();
-    if (group.destination == Destination::Skip)
+    if (current().destination == Destination::Skip)
         return;
     const KeywordEntry *entry = findKeyword(token.bytes);
+    GroupState &group = state();
     if (group.ignorable) {
         group.ignorable = false;
         if (!entry || !isReadDestination(entry->keyword)) {
@@ -234,6 +253,11 @@ void RtfReader::documentWord(const KeywordEntry &entry, const RtfToken &token)
         enterDestination(entry.keyword);
         return;
     case KeywordFamily::TableEntry:
+        // A list definition outside the list table has nowhere to go; its level texts
+        // must not become body text.
+        if (entry.keyword == Keyword::List || entry.keyword == Keyword::ListLevelDefinition
+            || entry.keyword == Keyword::LevelText)
+            group.destination = Destination::Skip;
         return;
     }
 }
@@ -332,12 +356,14 @@ void RtfReader::controlSymbol(int symbol)
     }
     flushBytes();
     m_fallbackToSkip = 0;
-    GroupState &group = state();
+    const GroupState &group = current();
     if (group.destination == Destination::Skip)
         return;
     switch (symbol) {
     case '*':
-        group.ignorable = true;
+        // Elsewhere in a group (StarWriter writes `\b0\*\cs7 text`) the group's text is kept.
+        if (m_groupJustOpened)
+            state().ignorable = true;
         return;
     case '\n':
         if (group.destination == Destination::Body)
@@ -366,10 +392,11 @@ void RtfReader::literalBytes(QByteArrayView bytes)
     }
     if (bytes.isEmpty())
         return;
-    GroupState &group = state();
-    switch (group.destination) {
+    switch (current().destination) {
     case Destination::Body:
-        if (m_bytes.isEmpty() && isPlainAscii(bytes)) {
+        // The Symbol font draws Greek letters and signs for most ASCII bytes.
+        if (m_bytes.isEmpty() && isPlainAscii(bytes)
+            && codePage(current().character) != SymbolFontCodePage) {
             deliverLatin1(QLatin1StringView(bytes.data(), bytes.size()));
             return;
         }
@@ -393,7 +420,7 @@ void RtfReader::literalBytes(QByteArrayView bytes)
         pictureText(bytes);
         return;
     case Destination::UnicodeChoice:
-        group.destination = Destination::Skip;
+        state().destination = Destination::Skip;
         return;
     default:
         return;
@@ -407,7 +434,7 @@ void RtfReader::hexByte(int byte)
         return;
     }
     const char value = char(byte);
-    if (state().destination == Destination::Body) {
+    if (current().destination == Destination::Body) {
         m_bytes.append(value);
         return;
     }
@@ -418,7 +445,7 @@ void RtfReader::binary(QByteArrayView data)
 {
     flushBytes();
     m_fallbackToSkip = 0;
-    if (state().destination != Destination::Picture
+    if (current().destination != Destination::Picture
         || (m_picture.kind != PngPicture && m_picture.kind != JpegPicture))
         return;
     if (m_picture.data.size() + data.size() > MaxPictureBytes)

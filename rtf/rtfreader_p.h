@@ -18,6 +18,7 @@
 #include <QTextListFormat>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -32,7 +33,9 @@ class QTextTable;
 namespace Quillmere::Internal {
 
 // Limits that keep hostile files from exhausting time or memory. Real files stay far below.
-constexpr int MaxGroupDepth = 1000;
+// Groups that change nothing share their parent's state, so depth alone costs nothing; this
+// bounds the memory of the states kept for groups that do (Outlook's mail nests 3,000 deep).
+constexpr size_t MaxGroupStateBytes = size_t(128) << 20;
 // Qt lays out every cell of a table several times to size its columns, so each level of
 // nesting multiplies the cost of the text inside it; deeper levels are flattened into the third.
 constexpr int MaxTableDepth = 3;
@@ -148,6 +151,15 @@ struct GroupState
     bool legacyTextAfter = false;
 };
 
+// A group's state, and how many groups nested in it since share it because they changed nothing.
+struct GroupLevel
+{
+    GroupState state;
+    qsizetype sharedBy = 0;
+};
+
+constexpr size_t MaxGroupStates = MaxGroupStateBytes / sizeof(GroupLevel);
+
 struct FontInfo
 {
     QString family;
@@ -159,8 +171,11 @@ struct FontEntry
     int number = 0;
     int charset = -1;
     int codePage = 0;
+    // The name's bytes not yet decoded; `\uN` characters decode the bytes before them.
     QByteArray name;
     QByteArray realName;
+    QString decodedName;
+    QString decodedRealName;
     bool active = false;
 };
 
@@ -262,9 +277,13 @@ public:
     // font's code page, or `documentCodePage` when the font names none. False when nothing
     // was added.
     bool commit(int documentCodePage, const Decoder &decode);
+    // Adds a `\uN` character to the entry's name, or to its real name.
+    void appendUnicode(char16_t unit, bool realName, int documentCodePage, const Decoder &decode);
     [[nodiscard]] const FontInfo *find(int number) const;
 
 private:
+    int nameCodePage(int documentCodePage) const;
+
     QHash<int, FontInfo> m_fonts;
     FontEntry m_entry;
 };
@@ -319,7 +338,15 @@ public:
 
 private:
     void readToken(const RtfToken &token);
-    GroupState &state() { return m_stack.back(); }
+    const GroupState &current() const { return m_stack.back().state; }
+    // The state of the innermost group, to change: a group sharing its parent's state gets its own.
+    GroupState &state()
+    {
+        if (m_stack.back().sharedBy > 0)
+            unshareState();
+        return m_stack.back().state;
+    }
+    void unshareState();
 
     void openGroup();
     void closeGroup();
@@ -407,9 +434,11 @@ private:
     RtfTokenizer m_tokenizer;
     std::unique_ptr<QTextDocument> m_document;
     QTextCursor m_cursor;
-    std::vector<GroupState> m_stack;
-    int m_overflowDepth = 0;
+    // A deque, so that a group getting its own state leaves references to the others valid.
+    std::deque<GroupLevel> m_stack;
+    qsizetype m_overflowDepth = 0;
     bool m_finished = false;
+    bool m_groupJustOpened = false;
     int m_fallbackToSkip = 0;
     char16_t m_highSurrogate = 0;
 

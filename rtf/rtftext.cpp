@@ -39,7 +39,7 @@ void RtfReader::flushBytes()
 {
     if (m_bytes.isEmpty())
         return;
-    const QString text = decode(m_bytes, codePage(state().character));
+    const QString text = decode(m_bytes, codePage(current().character));
     m_bytes.resize(0);
     deliver(text);
 }
@@ -98,7 +98,7 @@ void RtfReader::deliver(QStringView text)
 
 void RtfReader::deliverCharacters(QStringView text)
 {
-    if (state().destination != Destination::Body) {
+    if (current().destination != Destination::Body) {
         appendToDestination(text);
         return;
     }
@@ -118,13 +118,13 @@ void RtfReader::deliverLatin1(QLatin1StringView text)
 // is hidden.
 bool RtfReader::beginBodyText()
 {
-    const CharState &character = state().character;
+    const CharState &character = current().character;
     if (character.hidden)
         return false;
     if (!m_runText.isEmpty() && !(character == m_runState))
         flushRun();
     if (m_runText.isEmpty()) {
-        ensureContentPosition(tableLevelOf(state().paragraph));
+        ensureContentPosition(tableLevelOf(current().paragraph));
         m_runState = character;
     }
     return true;

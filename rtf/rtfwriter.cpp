@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rtfwriter.h"
 
+#include "rtfcodepages.h"
 #include "rtfoutput.h"
 #include "rtfproperties.h"
 #include "rtfunits.h"
@@ -35,6 +36,8 @@ struct RunFormat
     QByteArray keywords;
     QString href;
     bool image = false;
+    // The run's font draws symbols in place of letters: 1 for any, 2 for the Symbol font.
+    int symbolFont = 0;
 };
 
 // Weight, slant, underline, strike-out, super- and subscript and capitals, as keywords.
@@ -209,8 +212,11 @@ private:
         QByteArray &keywords = run.keywords;
         // The format's font is already resolved against the document's default font.
         const QFont font = format.font();
+        const QString family = familyOf(font);
+        if (codePageForFontName(family) == SymbolCodePage)
+            run.symbolFont = family.startsWith(u"Symbol", Qt::CaseInsensitive) ? 2 : 1;
         keywords += "\\f";
-        appendNumber(keywords, fontIndex(familyOf(font)));
+        appendNumber(keywords, fontIndex(family, run.symbolFont != 0));
         const double points
             = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 72.0 / 96.0;
         keywords += "\\fs";
@@ -370,6 +376,27 @@ private:
         m_out.close();
     }
 
+    // Readers map a symbol font's bytes to the characters it draws, so each character goes out
+    // as the byte that the reader maps back to it, or as itself in `\uN`.
+    void writeSymbolText(QStringView text, bool symbolFont)
+    {
+        for (const QChar character : text) {
+            const char16_t unit = character.unicode();
+            const int byte = symbolByte(unit, symbolFont);
+            if (byte >= 0x80) {
+                m_out.hexByte(uchar(byte));
+            } else if (byte >= 0) {
+                const char16_t ascii = char16_t(byte);
+                m_out.writeText(QStringView(&ascii, 1));
+            } else if (unit < 0x20 || unit == 0x00A0 || unit == 0x00AD || unit == 0x2011
+                       || unit == 0x2028) {
+                m_out.writeCharacter(unit);
+            } else {
+                m_out.unicodeUnit(unit);
+            }
+        }
+    }
+
     void writeRuns(const QTextBlock &block)
     {
         const QString text = block.text();
@@ -396,7 +423,10 @@ private:
             }
             m_out.open();
             m_out.words(run.keywords);
-            m_out.writeText(piece);
+            if (run.symbolFont)
+                writeSymbolText(piece, run.symbolFont == 2);
+            else
+                m_out.writeText(piece);
             m_out.close();
         }
         if (!openLink.isEmpty())
@@ -418,22 +448,9 @@ private:
         m_out.word("\\fldrslt");
     }
 
-    // Quotes and backslashes have meanings of their own in a field instruction; in a URL they
-    // mean the same percent-encoded, and the rest of the link stays as it is.
-    static QString escapedHref(const QString &href)
-    {
-        QString escaped;
-        escaped.reserve(href.size() + 8);
-        for (const QChar character : href) {
-            if (character == u'"')
-                escaped += u"%22";
-            else if (character == u'\\')
-                escaped += u"%5C";
-            else
-                escaped += character;
-        }
-        return escaped;
-    }
+    // A quote would end the field's argument; in a URL it means the same percent-encoded.
+    // Backslashes stay as they are (Windows paths): readers take a quoted argument as written.
+    static QString escapedHref(QString href) { return href.replace(u'"', u"%22"_qs); }
 
     void closeLink()
     {

@@ -3,6 +3,7 @@
 #include "rtfdump.h"
 #include "rtfreader.h"
 #include "rtftokenizer.h"
+#include "rtfwriter.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -64,6 +65,13 @@ void TestRtfReader::fixtures()
         QCOMPARE(RtfDump::line(*document), expected);
         QVERIFY(document->isUndoRedoEnabled());
         QCOMPARE(document->availableUndoSteps(), 0);
+    } else if (kind == u"roundtrip") {
+        // Saved in a default font of Arial 12 pt, which every run then names.
+        const auto document = readRtf(input);
+        document->setDefaultFont(QFont(u"Arial"_qs, 12));
+        const auto readBack = readRtf(writeRtf(*document));
+        QCOMPARE(readBack->toPlainText(), document->toPlainText());
+        QCOMPARE(RtfDump::line(*readBack), expected);
     } else if (kind == u"plain") {
         QStringList lines = decodePlainText(input).split(u'\n');
         for (QString &line : lines)
@@ -85,9 +93,16 @@ void TestRtfReader::hostileInputLoads_data()
     QTest::addColumn<QByteArray>("rtf");
     QTest::addColumn<QString>("text");
 
-    QTest::addRow("100000 nested groups")
-        << "{\\rtf1 a" + QByteArray(100000, '{') + "deep" + QByteArray(100000, '}') + "b}"
-        << u"ab"_qs;
+    QTest::addRow("2000000 nested groups")
+        << "{\\rtf1 a" + QByteArray(2000000, '{') + "deep" + QByteArray(2000000, '}') + "b}"
+        << u"adeepb"_qs;
+    QTest::addRow("5000 nested groups with formats") << "{\\rtf1 a"
+            + QByteArray("{\\b{\\i ").repeated(2500) + "deep" + QByteArray(5000, '}')
+            + "b}" << u"a<b,i>deep<>b"_qs;
+    // Past the memory kept for the states of groups, the text inside them is dropped.
+    QTest::addRow("2000000 nested groups with formats") << "{\\rtf1 a"
+            + QByteArray("{\\b ").repeated(2000000) + "deep" + QByteArray(2000000, '}')
+            + "b}" << u"ab"_qs;
     QTest::addRow("100000 unclosed groups") << "{\\rtf1 a" + QByteArray(100000, '{') << u"a"_qs;
     QByteArray fonts = "{\\rtf1{\\fonttbl";
     for (int i = 0; i < 100000; ++i)

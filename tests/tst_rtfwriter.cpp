@@ -363,7 +363,7 @@ void TestRtfWriter::writesWhatOnlyQtMakes_data()
     QTest::addRow("quote and backslash in a link") << text([](auto &f) {
         f.setAnchor(true);
         f.setAnchorHref(u"http://e.org/\"a\"\\b"_qs);
-    }) << QStringList { u"HYPERLINK \"http://e.org/%22a%22%5Cb\""_qs };
+    }) << QStringList { u"HYPERLINK \"http://e.org/%22a%22\\\\b\""_qs };
     QTest::addRow("indent level") << Build([](QTextCursor &cursor) {
         QTextBlockFormat format;
         format.setIndent(2);
