@@ -235,6 +235,9 @@ void RtfReader::documentWord(const KeywordEntry &entry, const RtfToken &token)
         return;
     case KeywordFamily::TableEntry:
         return;
+    case KeywordFamily::BorderOrShading:
+        borderWord(entry, token);
+        return;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "rtfdump.h"
 #include "rtfreader.h"
 #include "rtftokenizer.h"
+#include "rtfwriter.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -33,6 +34,23 @@ QString describeTokens(QByteArrayView rtf)
     return parts.join(u' ');
 }
 
+// The writer names every run's font and size, which the document it was given may leave out.
+void forgetRunFonts(QTextDocument &document)
+{
+    QTextCursor cursor(&document);
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            QTextCharFormat format = it.fragment().charFormat();
+            format.clearProperty(QTextFormat::FontFamilies);
+            format.clearProperty(QTextFormat::FontPointSize);
+            cursor.setPosition(it.fragment().position());
+            cursor.setPosition(it.fragment().position() + it.fragment().length(),
+                               QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format);
+        }
+    }
+}
+
 } // namespace
 
 class TestRtfReader : public QObject
@@ -59,11 +77,16 @@ void TestRtfReader::fixtures()
     QFETCH(QString, expected);
     if (kind == u"tokens") {
         QCOMPARE(describeTokens(input), expected);
-    } else if (kind == u"read") {
+    } else if (kind == u"read" || kind == u"keep") {
         const auto document = readRtf(input);
         QCOMPARE(RtfDump::line(*document), expected);
         QVERIFY(document->isUndoRedoEnabled());
         QCOMPARE(document->availableUndoSteps(), 0);
+        if (kind == u"keep") {
+            const auto reread = readRtf(writeRtf(*document));
+            forgetRunFonts(*reread);
+            QCOMPARE(RtfDump::line(*reread), expected);
+        }
     } else if (kind == u"plain") {
         QStringList lines = decodePlainText(input).split(u'\n');
         for (QString &line : lines)
