@@ -88,8 +88,9 @@ void RtfReader::tabWord(const KeywordEntry &entry, const RtfToken &token)
         ParagraphExtras &extras = changeExtras(paragraph);
         const double position = std::max(0, twips) / TwipsPerDocumentPixel;
         if (entry.keyword == Keyword::BarTab) {
-            extras.barTabs.append(position);
-        } else if (extras.tabs.size() < MaxShortText) {
+            if (extras.barTabs.size() < MaxTabStops)
+                extras.barTabs.append(position);
+        } else if (extras.tabs.size() < MaxTabStops) {
             const QChar delimiter = m_nextTabKind == QTextOption::DelimiterTab ? u'.' : QChar();
             extras.tabs.append(QTextOption::Tab(position, m_nextTabKind, delimiter));
             extras.leaders += QChar(m_nextTabLeader);
@@ -109,12 +110,23 @@ ParagraphExtras &RtfReader::changeExtras(ParagraphState &paragraph)
     const qsizetype depth = qsizetype(m_stack.size());
     if (paragraph.extras >= 0 && m_paragraphExtras[size_t(paragraph.extras)].depth == depth)
         return m_paragraphExtras[size_t(paragraph.extras)];
+    if (m_paragraphExtras.size() >= size_t(MaxParagraphExtras)) {
+        m_discardedExtras = {};
+        return m_discardedExtras;
+    }
     ParagraphExtras extras
         = paragraph.extras >= 0 ? m_paragraphExtras[size_t(paragraph.extras)] : ParagraphExtras();
     extras.depth = depth;
     paragraph.extras = int(m_paragraphExtras.size());
     m_paragraphExtras.push_back(std::move(extras));
     return m_paragraphExtras.back();
+}
+
+// Drops the extras only groups now closed could see: those made deeper than the open groups.
+void RtfReader::releaseExtras()
+{
+    while (!m_paragraphExtras.empty() && m_paragraphExtras.back().depth > qsizetype(m_stack.size()))
+        m_paragraphExtras.pop_back();
 }
 
 void RtfReader::borderWord(const KeywordEntry &entry, const RtfToken &token)

@@ -117,6 +117,8 @@ void RtfReader::closeGroup()
     }
     const GroupState closed = state();
     m_stack.pop_back();
+    if (!m_paragraphExtras.empty())
+        releaseExtras();
     endDestination(closed);
 }
 

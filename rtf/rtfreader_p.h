@@ -55,6 +55,9 @@ constexpr qint64 MaxImagePixelBytes = qint64(64) << 20;
 constexpr int MaxTwips = 31680;
 constexpr int MaxUnicodeSkip = 16;
 constexpr int NoListOverride = std::numeric_limits<int>::min();
+// Word's own limit of tab stops in a paragraph.
+constexpr qsizetype MaxTabStops = 64;
+constexpr qsizetype MaxParagraphExtras = 10000;
 
 // Where the text of a group goes.
 enum class Destination : quint8 {
@@ -455,6 +458,7 @@ private:
     void borderWord(const KeywordEntry &entry, const RtfToken &token);
     void tabWord(const KeywordEntry &entry, const RtfToken &token);
     ParagraphExtras &changeExtras(ParagraphState &paragraph);
+    void releaseExtras();
     BorderLine *borderBeingRead(int side);
     QColor shadingColor(const Shading &shading) const;
     void applyParagraphLook(const ParagraphState &paragraph, QTextBlockFormat &format) const;
@@ -511,6 +515,8 @@ private:
     bool m_rowDefinitionNested = false;
 
     std::vector<ParagraphExtras> m_paragraphExtras;
+    // Where changes go once the extras are too many to keep.
+    ParagraphExtras m_discardedExtras;
     std::vector<CellLook> m_cellLooks;
     CellLook m_nextCellLook;
     enum class BorderTarget : quint8 { None, Paragraph, Cell } m_borderTarget = BorderTarget::None;

@@ -124,6 +124,9 @@ void TestRtfReader::hostileInputLoads_data()
     QTest::addRow("10000 list levels") << "{\\rtf1{\\*\\listtable{\\list"
             + QByteArray("{\\listlevel\\levelnfc4}").repeated(10000)
             + "\\listid1}}x}" << u"x"_qs;
+    QTest::addRow("tab stops and borders in 100000 nested groups") << "{\\rtf1 a"
+            + QByteArray("{\\tx1\\tqr\\tx2\\tb3\\brdrt\\brdrs").repeated(100000)
+            + QByteArray(100000, '}') + "b}" << u"ab"_qs;
     QTest::addRow("fields without results")
         << "{\\rtf1 " + QByteArray("{\\field{\\*\\fldinst HYPERLINK x}}").repeated(1000) + "x}"
         << u"x"_qs;
