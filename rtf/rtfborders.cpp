@@ -14,6 +14,7 @@ namespace {
 
 // A border's width where the file gives none, in twips: the thinnest line Word draws.
 constexpr int DefaultBorderTwips = 15;
+// The widest border `\brdrw` allows.
 constexpr int MaxBorderTwips = 75;
 
 // Sets the side of a border whose width property is `widthProperty`; Qt orders the properties

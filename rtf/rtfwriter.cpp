@@ -224,8 +224,13 @@ private:
         const QBrush background = format.background();
         if (background.style() != Qt::NoBrush && background.color().isValid()
             && background.color().alpha() > 0) {
+            // Word's highlight has 16 colours and LibreOffice draws no white one: the shading
+            // says the colour exactly.
+            const int color = colorIndex(background.color());
             keywords += "\\highlight";
-            appendNumber(keywords, colorIndex(background.color()));
+            appendNumber(keywords, color);
+            keywords += "\\chcbpat";
+            appendNumber(keywords, color);
         }
         if (format.hasProperty(QTextFormat::FontLetterSpacing)
             && format.fontLetterSpacingType() == QFont::AbsoluteSpacing) {
@@ -329,13 +334,9 @@ private:
         const QBrush shading = format.background();
         if (shading.style() != Qt::NoBrush && shading.color().alpha() > 0)
             m_out.word("\\cbpat", colorIndex(shading.color()));
-        if (format.hasProperty(ParagraphTopBorder + 4) || format.hasProperty(ParagraphTopBorder + 5)
-            || format.hasProperty(ParagraphTopBorder + 6)
-            || format.hasProperty(ParagraphTopBorder + 7)) {
-            for (size_t index = 0; index < ParagraphBorderKeywords.size(); ++index)
-                writeBorderSide(format, ParagraphTopBorder, BorderPropertySides[index],
-                                ParagraphBorderKeywords[index]);
-        }
+        for (size_t index = 0; index < ParagraphBorderKeywords.size(); ++index)
+            writeBorderSide(format, ParagraphTopBorder, BorderPropertySides[index],
+                            ParagraphBorderKeywords[index]);
     }
 
     void writeLineHeight(const QTextBlockFormat &format)

@@ -107,7 +107,8 @@ void checkFileForm(const QByteArray &rtf)
     QCOMPARE(QSet(colourEntries.begin(), colourEntries.end()).size(), colourEntries.size());
     for (const auto &match : QRegularExpression(u"\\\\(?:f|pnf)(\\d+)"_qs).globalMatch(text, body))
         QVERIFY2(fonts.contains(match.captured(1).toInt()), qPrintable(match.captured()));
-    static const QRegularExpression colourWord(u"\\\\(?:cf|highlight|clcbpat)(\\d+)"_qs);
+    static const QRegularExpression colourWord(
+        u"\\\\(?:cf|highlight|chcbpat|cbpat|clcbpat|brdrcf)(\\d+)"_qs);
     for (const auto &match : colourWord.globalMatch(text, body)) {
         QVERIFY2(match.captured(1).toInt() >= 1 && match.captured(1).toInt() < colours,
                  qPrintable(match.captured()));
@@ -602,7 +603,7 @@ void TestRtfWriter::pandocReadsOurText()
     QFETCH(QString, kind);
     QFETCH(QByteArray, input);
     if (kind != u"pandoc")
-        QSKIP("pandoc 2.17 decodes the two halves of a surrogate pair each on its own");
+        QSKIP("pandoc 2.17 misreads this document: its name in rtf-peers.txt says how");
     const QString pandoc = QStandardPaths::findExecutable(u"pandoc"_qs);
     if (pandoc.isEmpty())
         QSKIP("pandoc is not installed: install it to check that it reads our files");
