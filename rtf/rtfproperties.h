@@ -33,6 +33,8 @@ enum ParagraphProperty : int {
     // follow, then the four sides' QTextFrameFormat::BorderStyle as int, then their QBrush, in
     // the order and layout of QTextFormat::TableCellTopBorder and the properties after it.
     ParagraphTopBorder = QTextFormat::UserProperty + 0x5300,
+    ParagraphTopBorderStyle = ParagraphTopBorder + 4,
+    ParagraphTopBorderBrush = ParagraphTopBorder + 8,
     ParagraphBorderPropertiesEnd = ParagraphTopBorder + 12,
     // QString: the leader that fills up to each tab stop, one character a stop: '.', '-', '_',
     // '=', U+00B7 or U+2501, or a space for none.

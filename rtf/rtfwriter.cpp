@@ -85,6 +85,7 @@ public:
         : m_document(document)
         , m_formats(document.allFormats())
         , m_runFormats(size_t(m_formats.size()))
+        , m_paragraphLooks(size_t(m_formats.size()), -1)
     {
         fontIndex(familyOf(document.defaultFont()));
     }
@@ -296,6 +297,8 @@ private:
         writeParagraphStart();
         QTextList *list = block.textList();
         writeParagraphFormat(block.blockFormat(), list);
+        if (hasParagraphLook(block.blockFormatIndex()))
+            writeParagraphLook(block.blockFormat());
         if (list)
             writeListMarker(block, *list);
         writeRuns(block);
@@ -328,9 +331,30 @@ private:
             m_out.word("\\sa", after);
         if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             m_out.word("\\pagebb");
+    }
+
+    // Whether a block format has line spacing, tab stops, shading or borders: few have, and
+    // looking for them in every paragraph's format would slow down saving plain documents.
+    bool hasParagraphLook(int formatIndex)
+    {
+        if (formatIndex < 0 || size_t(formatIndex) >= m_paragraphLooks.size())
+            return false;
+        qint8 &known = m_paragraphLooks[size_t(formatIndex)];
+        if (known < 0) {
+            const QTextFormat &format = m_formats.at(formatIndex);
+            const auto has = [&](int property) { return format.hasProperty(property); };
+            known = has(QTextFormat::LineHeightType) || has(QTextFormat::TabPositions)
+                || has(BarTabs) || has(QTextFormat::BackgroundBrush) || has(ParagraphTopBorderStyle)
+                || has(ParagraphTopBorderStyle + 1) || has(ParagraphTopBorderStyle + 2)
+                || has(ParagraphTopBorderStyle + 3);
+        }
+        return known > 0;
+    }
+
+    void writeParagraphLook(const QTextBlockFormat &format)
+    {
         writeLineHeight(format);
-        if (format.hasProperty(QTextFormat::TabPositions))
-            writeTabs(format);
+        writeTabs(format);
         const QBrush shading = format.background();
         if (shading.style() != Qt::NoBrush && shading.color().alpha() > 0)
             m_out.word("\\cbpat", colorIndex(shading.color()));
@@ -716,6 +740,9 @@ private:
     const QTextDocument &m_document;
     const QList<QTextFormat> m_formats;
     std::vector<std::optional<RunFormat>> m_runFormats;
+    // Per format index: whether a block format has a look beyond margins and alignment, or
+    // -1 where not yet known.
+    std::vector<qint8> m_paragraphLooks;
     std::vector<Font> m_fonts;
     QHash<QString, int> m_fontIndexes;
     std::vector<QRgb> m_colors;
