@@ -260,6 +260,12 @@ void RtfReader::applyCellLooks(OpenTable &table)
     QTextTable *const qtTable = table.table;
     const bool bordered = std::any_of(m_cellLooks.cbegin(), m_cellLooks.cend(),
                                       [](const CellLook &look) { return anyGiven(look.borders); });
+    const bool shaded
+        = std::any_of(m_cellLooks.cbegin(), m_cellLooks.cend(), [](const CellLook &look) {
+              return look.shading.background != 0 || look.shading.percent != 0;
+          });
+    if (!bordered && !shaded)
+        return;
     if (bordered && table.row == 0) {
         const BorderLine common = commonLine(m_cellLooks);
         const bool drawn = common.style != QTextFrameFormat::BorderStyle_None;
