@@ -91,6 +91,14 @@ void RtfReader::characterWord(const KeywordEntry &entry, const RtfToken &token)
     case Keyword::Hidden:
         character.hidden = on;
         return;
+    case Keyword::LetterSpacingQuarterPoints:
+    case Keyword::LetterSpacingTwips: {
+        // A quarter point is five twips.
+        const int factor = entry.keyword == Keyword::LetterSpacingTwips ? 1 : 5;
+        character.letterSpacing
+            = qint16(std::clamp(parameter, -MaxTwips / factor, MaxTwips / factor) * factor);
+        return;
+    }
     default:
         return;
     }
@@ -136,6 +144,10 @@ QTextCharFormat RtfReader::charFormat(const CharState &character)
         format.setForeground(foreground);
     if (const QColor background = m_colors.at(character.background); background.isValid())
         format.setBackground(background);
+    if (character.letterSpacing != 0) {
+        format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        format.setFontLetterSpacing(character.letterSpacing / TwipsPerDocumentPixel);
+    }
     if (character.link >= 0) {
         format.setAnchor(true);
         format.setAnchorHref(m_links.at(character.link));

@@ -103,6 +103,27 @@ enum class Keyword : quint8 {
     LegacyText,
     // groups whose text is not body text
     Skip,
+    // line spacing, tab stops, letter spacing, borders and shading
+    LineSpacing,
+    LineSpacingMultiple,
+    TabKind,
+    TabLeader,
+    TabStop,
+    BarTab,
+    LetterSpacingQuarterPoints,
+    LetterSpacingTwips,
+    ParagraphBorderSide,
+    CellBorderSide,
+    RowBorderSide,
+    BorderStyle,
+    BorderWidth,
+    BorderColor,
+    ParagraphShadingBackground,
+    ParagraphShadingForeground,
+    ParagraphShadingPercent,
+    CellShadingBackground,
+    CellShadingForeground,
+    CellShadingPercent,
 };
 
 // What a control word does, which decides where the reader sends it.
@@ -125,6 +146,8 @@ enum class KeywordFamily : quint8 {
     Destination,
     // A word that means something only inside the font, colour or list table or a picture.
     TableEntry,
+    // The borders and shading of paragraphs and cells.
+    BorderOrShading,
 };
 
 enum PictureKind : int { UnknownPicture, PngPicture, JpegPicture, OtherPicture };
@@ -136,6 +159,10 @@ enum CellMergeBit : quint8 {
     MergeFirstVertical = 4,
     MergeWithAbove = 8,
 };
+
+// The side a border keyword names, in the order of Qt's table cell border properties;
+// AllSides for `\box`.
+enum BorderSide : int { TopSide, BottomSide, LeftSide, RightSide, AllSides };
 
 struct KeywordEntry
 {

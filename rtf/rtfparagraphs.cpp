@@ -14,6 +14,7 @@ void RtfReader::paragraphWord(const KeywordEntry &entry, const RtfToken &token)
     switch (entry.keyword) {
     case Keyword::ParagraphDefaults:
         paragraph = {};
+        m_borderTarget = BorderTarget::None;
         return;
     case Keyword::Alignment:
         paragraph.alignment = entry.value;
@@ -47,6 +48,14 @@ void RtfReader::paragraphWord(const KeywordEntry &entry, const RtfToken &token)
         return;
     case Keyword::ListLevel:
         paragraph.listLevel = std::clamp(token.parameter, 0, MaxListLevels - 1);
+        return;
+    case Keyword::LineSpacing:
+    case Keyword::LineSpacingMultiple:
+    case Keyword::TabKind:
+    case Keyword::TabLeader:
+    case Keyword::TabStop:
+    case Keyword::BarTab:
+        tabWord(entry, token);
         return;
     default:
         return;
@@ -101,6 +110,7 @@ QTextBlockFormat RtfReader::blockFormat(const ParagraphState &paragraph, bool li
         format.setBottomMargin(paragraph.after / TwipsPerDocumentPixel);
     if (paragraph.pageBreakBefore || m_pageBreakNext || m_sectionBreakNext)
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    applyParagraphLook(paragraph, format);
     return format;
 }
 

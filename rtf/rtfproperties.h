@@ -26,4 +26,22 @@ enum PictureProperty : int {
 // they are parts of one long table: the paragraph is drawn with no height and is not saved.
 inline constexpr int TableContinuation = QTextFormat::UserProperty + 0x5200;
 
+// Paragraph formatting Qt has no property for, kept in the block format so that saving writes
+// it back; Qt does not draw it.
+enum ParagraphProperty : int {
+    // double: the width of a paragraph border's top side in pixels; the other sides' widths
+    // follow, then the four sides' QTextFrameFormat::BorderStyle as int, then their QBrush, in
+    // the order and layout of QTextFormat::TableCellTopBorder and the properties after it.
+    ParagraphTopBorder = QTextFormat::UserProperty + 0x5300,
+    ParagraphTopBorderStyle = ParagraphTopBorder + 4,
+    ParagraphTopBorderBrush = ParagraphTopBorder + 8,
+    ParagraphBorderPropertiesEnd = ParagraphTopBorder + 12,
+    // QString: the leader that fills up to each tab stop, one character a stop: '.', '-', '_',
+    // '=', U+00B7 or U+2501, or a space for none.
+    TabLeaders = ParagraphBorderPropertiesEnd,
+    // QVariantList of double: the positions of vertical bars drawn through the paragraph, in
+    // pixels.
+    BarTabs,
+};
+
 } // namespace Quillmere

@@ -136,6 +136,8 @@ void RtfReader::closeGroup()
     }
     const GroupState closed = innermost.state;
     m_stack.pop_back();
+    if (!m_paragraphExtras.empty())
+        releaseExtras();
     endDestination(closed);
 }
 
@@ -258,6 +260,9 @@ void RtfReader::documentWord(const KeywordEntry &entry, const RtfToken &token)
         if (entry.keyword == Keyword::List || entry.keyword == Keyword::ListLevelDefinition
             || entry.keyword == Keyword::LevelText)
             group.destination = Destination::Skip;
+        return;
+    case KeywordFamily::BorderOrShading:
+        borderWord(entry, token);
         return;
     }
 }

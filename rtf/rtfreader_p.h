@@ -16,6 +16,7 @@
 #include <QTextDocument>
 #include <QTextFormat>
 #include <QTextListFormat>
+#include <QTextOption>
 
 #include <array>
 #include <deque>
@@ -57,6 +58,9 @@ constexpr qint64 MaxImagePixelBytes = qint64(64) << 20;
 constexpr int MaxTwips = 31680;
 constexpr int MaxUnicodeSkip = 16;
 constexpr int NoListOverride = std::numeric_limits<int>::min();
+// Word's own limit of tab stops in a paragraph.
+constexpr qsizetype MaxTabStops = 64;
+constexpr qsizetype MaxParagraphExtras = 10000;
 
 // Where the text of a group goes.
 enum class Destination : quint8 {
@@ -100,6 +104,8 @@ struct CharState
     bool italic = false;
     bool strike = false;
     bool hidden = false;
+    // twips
+    qint16 letterSpacing = 0;
 
     friend bool operator==(const CharState &, const CharState &) = default;
     friend size_t qHash(const CharState &state, size_t seed = 0)
@@ -107,7 +113,7 @@ struct CharState
         return qHashMulti(seed, state.font, state.halfPoints, state.foreground, state.background,
                           state.link, state.underline, state.verticalAlignment,
                           state.capitalization, state.bold, state.italic, state.strike,
-                          state.hidden);
+                          state.hidden, state.letterSpacing);
     }
 };
 
@@ -118,6 +124,45 @@ struct LegacyNumberingState
     quint8 level = 0;
     int start = 1;
     int texts = -1;
+};
+
+// A pattern of a foreground colour over a background colour, as colour table indexes; the
+// percentage in hundredths says how much of the foreground shows.
+struct Shading
+{
+    int background = 0;
+    int foreground = 0;
+    qint16 percent = 0;
+};
+
+// One side of a border: a QTextFrameFormat::BorderStyle, its width in twips and its colour.
+struct BorderLine
+{
+    quint8 style = QTextFrameFormat::BorderStyle_None;
+    bool given = false;
+    qint16 width = 0;
+    int color = 0;
+};
+
+// The sides of a border in the order of BorderSide.
+using Borders = std::array<BorderLine, 4>;
+
+// What a few paragraphs carry and most do not, kept apart so that group states stay small.
+struct ParagraphExtras
+{
+    QList<QTextOption::Tab> tabs;
+    QString leaders;
+    QVariantList barTabs;
+    Borders borders;
+    // The group depth the entry was made at: only that group may change it in place.
+    qsizetype depth = 0;
+};
+
+// How a cell of a row definition looks.
+struct CellLook
+{
+    Borders borders;
+    Shading shading;
 };
 
 struct ParagraphState
@@ -134,6 +179,11 @@ struct ParagraphState
     int alignment = Qt::AlignLeft;
     bool inTable = false;
     bool pageBreakBefore = false;
+    bool lineMultiple = false;
+    int lineSpacing = 0;
+    Shading shading;
+    // An index in the reader's paragraph extras, or -1.
+    int extras = -1;
 };
 
 struct GroupState
@@ -431,6 +481,16 @@ private:
     // fields (rtffields.cpp)
     void enterFieldDestination(Keyword keyword);
 
+    // borders, shading, tab stops and line spacing (rtfborders.cpp)
+    void borderWord(const KeywordEntry &entry, const RtfToken &token);
+    void tabWord(const KeywordEntry &entry, const RtfToken &token);
+    ParagraphExtras &changeExtras(ParagraphState &paragraph);
+    void releaseExtras();
+    BorderLine *borderBeingRead(int side);
+    QColor shadingColor(const Shading &shading) const;
+    void applyParagraphLook(const ParagraphState &paragraph, QTextBlockFormat &format) const;
+    void applyCellLooks(OpenTable &table);
+
     RtfTokenizer m_tokenizer;
     std::unique_ptr<QTextDocument> m_document;
     QTextCursor m_cursor;
@@ -482,6 +542,16 @@ private:
     quint8 m_nextCellMerge = 0;
     int m_rowLeft = 0;
     bool m_rowDefinitionNested = false;
+
+    std::vector<ParagraphExtras> m_paragraphExtras;
+    // Where changes go once the extras are too many to keep.
+    ParagraphExtras m_discardedExtras;
+    std::vector<CellLook> m_cellLooks;
+    CellLook m_nextCellLook;
+    enum class BorderTarget : quint8 { None, Paragraph, Cell } m_borderTarget = BorderTarget::None;
+    int m_borderSide = TopSide;
+    QTextOption::TabType m_nextTabKind = QTextOption::LeftTab;
+    char16_t m_nextTabLeader = u' ';
 
     PictureState m_picture;
     bool m_shapePictureEnded = false;

@@ -20,6 +20,9 @@ void RtfReader::tableWord(const KeywordEntry &entry, const RtfToken &token)
     case Keyword::RowDefaults:
         m_cellEdges.clear();
         m_cellMerges.clear();
+        m_cellLooks.clear();
+        m_nextCellLook = {};
+        m_borderTarget = BorderTarget::None;
         m_nextCellMerge = 0;
         m_rowLeft = 0;
         m_rowDefinitionNested = group.destination == Destination::TableProperties;
@@ -33,8 +36,11 @@ void RtfReader::tableWord(const KeywordEntry &entry, const RtfToken &token)
             m_cellEdges.push_back(
                 std::max(std::clamp(token.parameter, -MaxTwips, MaxTwips), previous + 1));
             m_cellMerges.push_back(m_nextCellMerge);
+            m_cellLooks.push_back(m_nextCellLook);
         }
         m_nextCellMerge = 0;
+        m_nextCellLook = {};
+        m_borderTarget = BorderTarget::None;
         return;
     case Keyword::CellMerge:
         m_nextCellMerge |= quint8(entry.value);
@@ -211,8 +217,16 @@ void RtfReader::endRow(int level)
     OpenTable &table = m_tables.back();
     if (table.row == 0)
         applyRowDefinition(table, level);
-    if (m_rowDefinitionNested == (level > 1))
+    if (m_rowDefinitionNested == (level > 1)) {
         mergeRowCells(table);
+        applyCellLooks(table);
+        // A nested row's definition follows its cells: the next nested table must not take it.
+        if (level > 1) {
+            m_cellEdges.clear();
+            m_cellMerges.clear();
+            m_cellLooks.clear();
+        }
+    }
     table.rowOpen = false;
     table.nextCellPending = false;
     m_breakPending = false;

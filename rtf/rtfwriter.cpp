@@ -88,6 +88,7 @@ public:
         : m_document(document)
         , m_formats(document.allFormats())
         , m_runFormats(size_t(m_formats.size()))
+        , m_paragraphLooks(size_t(m_formats.size()), -1)
     {
         fontIndex(familyOf(document.defaultFont()));
     }
@@ -230,8 +231,20 @@ private:
         const QBrush background = format.background();
         if (background.style() != Qt::NoBrush && background.color().isValid()
             && background.color().alpha() > 0) {
+            // Word's highlight has 16 colours and LibreOffice draws no white one: the shading
+            // says the colour exactly.
+            const int color = colorIndex(background.color());
             keywords += "\\highlight";
-            appendNumber(keywords, colorIndex(background.color()));
+            appendNumber(keywords, color);
+            keywords += "\\chcbpat";
+            appendNumber(keywords, color);
+        }
+        if (format.hasProperty(QTextFormat::FontLetterSpacing)
+            && format.fontLetterSpacingType() == QFont::AbsoluteSpacing) {
+            if (const int twips = toTwips(format.fontLetterSpacing())) {
+                keywords += "\\expndtw";
+                appendNumber(keywords, twips);
+            }
         }
         return run;
     }
@@ -242,7 +255,7 @@ private:
         for (bool first = true; !it.atEnd(); ++it, first = false) {
             if (QTextFrame *frame = it.currentFrame()) {
                 auto *table = qobject_cast<QTextTable *>(frame);
-                if (table && !m_inTable)
+                if (table)
                     writeTable(*table);
                 else
                     writeItems(frame->begin());
@@ -258,10 +271,19 @@ private:
         }
     }
 
+    void writeParagraphStart()
+    {
+        m_out.word("\\pard");
+        if (m_tableDepth > 0)
+            m_out.word("\\intbl");
+        if (m_tableDepth > 1)
+            m_out.word("\\itap", m_tableDepth);
+    }
+
     bool tableFollows(QTextFrame::iterator it) const
     {
         ++it;
-        return !m_inTable && !it.atEnd() && qobject_cast<QTextTable *>(it.currentFrame());
+        return !it.atEnd() && qobject_cast<QTextTable *>(it.currentFrame());
     }
 
     // Paragraphs are ended lazily, so that the last one of the document gets no \par and the
@@ -278,11 +300,11 @@ private:
     void writeBlock(const QTextBlock &block)
     {
         endParagraph();
-        m_out.word("\\pard");
-        if (m_inTable)
-            m_out.word("\\intbl");
+        writeParagraphStart();
         QTextList *list = block.textList();
         writeParagraphFormat(block.blockFormat(), list);
+        if (hasParagraphLook(block.blockFormatIndex()))
+            writeParagraphLook(block.blockFormat());
         if (list)
             writeListMarker(block, *list);
         writeRuns(block);
@@ -315,6 +337,94 @@ private:
             m_out.word("\\sa", after);
         if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             m_out.word("\\pagebb");
+    }
+
+    // Whether a block format has line spacing, tab stops, shading or borders: few have, and
+    // looking for them in every paragraph's format would slow down saving plain documents.
+    bool hasParagraphLook(int formatIndex)
+    {
+        if (formatIndex < 0 || size_t(formatIndex) >= m_paragraphLooks.size())
+            return false;
+        qint8 &known = m_paragraphLooks[size_t(formatIndex)];
+        if (known < 0) {
+            const QTextFormat &format = m_formats.at(formatIndex);
+            const auto has = [&](int property) { return format.hasProperty(property); };
+            known = has(QTextFormat::LineHeightType) || has(QTextFormat::TabPositions)
+                || has(BarTabs) || has(QTextFormat::BackgroundBrush) || has(ParagraphTopBorderStyle)
+                || has(ParagraphTopBorderStyle + 1) || has(ParagraphTopBorderStyle + 2)
+                || has(ParagraphTopBorderStyle + 3);
+        }
+        return known > 0;
+    }
+
+    void writeParagraphLook(const QTextBlockFormat &format)
+    {
+        writeLineHeight(format);
+        writeTabs(format);
+        const QBrush shading = format.background();
+        if (shading.style() != Qt::NoBrush && shading.color().alpha() > 0)
+            m_out.word("\\cbpat", colorIndex(shading.color()));
+        for (size_t index = 0; index < ParagraphBorderKeywords.size(); ++index)
+            writeBorderSide(format, ParagraphTopBorder, BorderPropertySides[index],
+                            ParagraphBorderKeywords[index]);
+    }
+
+    void writeLineHeight(const QTextBlockFormat &format)
+    {
+        const double height = format.lineHeight();
+        switch (format.lineHeightType()) {
+        case QTextBlockFormat::ProportionalHeight:
+            m_out.word("\\sl", qMax(1, qRound(height * 240 / 100)));
+            m_out.word("\\slmult", 1);
+            break;
+        case QTextBlockFormat::FixedHeight:
+            m_out.word("\\sl", -qMax(1, toTwips(height)));
+            m_out.word("\\slmult", 0);
+            break;
+        case QTextBlockFormat::MinimumHeight:
+            m_out.word("\\sl", qMax(1, toTwips(height)));
+            m_out.word("\\slmult", 0);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void writeTabs(const QTextBlockFormat &format)
+    {
+        const QList<QTextOption::Tab> tabs = format.tabPositions();
+        const QString leaders = format.stringProperty(TabLeaders);
+        for (qsizetype index = 0; index < tabs.size(); ++index) {
+            for (const TabKeyword &entry : TabKeywords) {
+                if (entry.type == tabs[index].type)
+                    m_out.word(entry.keyword);
+            }
+            const char16_t leader = index < leaders.size() ? leaders[index].unicode() : u' ';
+            for (const LeaderKeyword &entry : LeaderKeywords) {
+                if (entry.leader == leader)
+                    m_out.word(entry.keyword);
+            }
+            m_out.word("\\tx", toTwips(tabs[index].position));
+        }
+        for (const QVariant &position : format.property(BarTabs).toList())
+            m_out.word("\\tb", toTwips(position.toDouble()));
+    }
+
+    // One side of a border whose width property is `widthProperty`, if it has a style.
+    void writeBorderSide(const QTextFormat &format, int widthProperty, int side,
+                         const char *sideKeyword)
+    {
+        const int style = format.intProperty(widthProperty + 4 + side);
+        if (style <= QTextFrameFormat::BorderStyle_None || style >= int(BorderStyleKeywords.size()))
+            return;
+        m_out.word(sideKeyword);
+        m_out.word(BorderStyleKeywords[size_t(style)]);
+        m_out.word(
+            "\\brdrw",
+            qBound(0, toTwips(format.doubleProperty(widthProperty + side)), WidestBorderTwips));
+        const QBrush brush = format.brushProperty(widthProperty + 8 + side);
+        if (brush.style() != Qt::NoBrush && brush.color().isValid())
+            m_out.word("\\brdrcf", colorIndex(brush.color()));
     }
 
     // The marker as text for readers without list support, then the list as WordPad states it.
@@ -496,27 +606,58 @@ private:
         m_out.close();
     }
 
+    // Nested tables go as Word writes them: their paragraphs and cell ends carry the level, and
+    // each nested row's definition comes after its cells, just before it ends.
     void writeTable(QTextTable &table)
     {
         endParagraph();
         const QList<int> edges = columnEdges(table);
-        const QScopedValueRollback inTable(m_inTable, true);
+        const QScopedValueRollback depth(m_tableDepth, m_tableDepth + 1);
+        const bool nested = m_tableDepth > 1;
         for (int row = 0; row < table.rows(); ++row) {
-            writeRowDefinition(table, row, edges);
+            if (!nested)
+                writeRowDefinition(table, row, edges);
+            bool holdsTable = false;
             for (int column = 0; column < table.columns(); ++column) {
                 const QTextTableCell cell = table.cellAt(row, column);
                 if (cell.row() == row && cell.column() == column) {
+                    holdsTable = holdsTable || containsTable(cell);
                     writeItems(cell.begin());
                 } else {
-                    m_out.word("\\pard");
-                    m_out.word("\\intbl");
+                    writeParagraphStart();
                 }
-                m_out.word("\\cell");
+                m_out.word(nested ? "\\nestcell" : "\\cell");
                 m_paragraphOpen = false;
             }
-            m_out.word("\\row");
+            if (nested) {
+                m_out.open();
+                m_out.symbol("\\*");
+                m_out.word("\\nesttableprops");
+                writeRowDefinition(table, row, edges);
+                m_out.word("\\nestrow");
+                m_out.close();
+                // What readers that know no nesting take for the row's end.
+                m_out.open();
+                m_out.word("\\nonesttables");
+                m_out.word("\\par");
+                m_out.close();
+            } else {
+                // The nested rows' definitions came since this row's: readers need it again.
+                if (holdsTable)
+                    writeRowDefinition(table, row, edges);
+                m_out.word("\\row");
+            }
             m_out.lineEnd();
         }
+    }
+
+    static bool containsTable(const QTextTableCell &cell)
+    {
+        for (auto it = cell.begin(); !it.atEnd(); ++it) {
+            if (qobject_cast<QTextTable *>(it.currentFrame()))
+                return true;
+        }
+        return false;
     }
 
     void writeRowDefinition(const QTextTable &table, int row, const QList<int> &edges)
@@ -529,28 +670,46 @@ private:
             if (alignment & entry.alignment)
                 m_out.word(entry.keyword);
         }
-        const bool bordered
-            = format.border() > 0 && format.borderStyle() != QTextFrameFormat::BorderStyle_None;
-        const int borderTwips = qBound(1, toTwips(format.border()), WidestBorderTwips);
         for (int column = 0; column < table.columns(); ++column) {
             const QTextTableCell cell = table.cellAt(row, column);
             if (cell.columnSpan() > 1)
                 m_out.word(cell.column() == column ? "\\clmgf" : "\\clmrg");
             if (cell.rowSpan() > 1)
                 m_out.word(cell.row() == row ? "\\clvmgf" : "\\clvmrg");
-            if (bordered) {
-                for (const char *side : CellBorderKeywords) {
-                    m_out.word(side);
-                    m_out.word("\\brdrs");
-                    m_out.word("\\brdrw", borderTwips);
-                }
+            const QTextTableCellFormat cellFormat = cell.format().toTableCellFormat();
+            for (size_t index = 0; index < CellBorderKeywords.size(); ++index) {
+                const int side = BorderPropertySides[index];
+                if (cellFormat.hasProperty(QTextFormat::TableCellTopBorderStyle + side))
+                    writeBorderSide(cellFormat, QTextFormat::TableCellTopBorder, side,
+                                    CellBorderKeywords[index]);
+                else
+                    writeTableBorder(format, CellBorderKeywords[index]);
             }
-            const QBrush shading = cell.format().background();
+            const QBrush shading = cellFormat.background();
             if (shading.style() != Qt::NoBrush && shading.color().alpha() > 0)
                 m_out.word("\\clcbpat", colorIndex(shading.color()));
             m_out.word("\\cellx", edges.at(column));
         }
         m_out.lineEnd();
+    }
+
+    // A side of a cell as the table's border draws it.
+    void writeTableBorder(const QTextTableFormat &format, const char *sideKeyword)
+    {
+        const QTextFrameFormat::BorderStyle style = format.borderStyle();
+        if (format.border() <= 0 || style == QTextFrameFormat::BorderStyle_None
+            || size_t(style) >= BorderStyleKeywords.size())
+            return;
+        m_out.word(sideKeyword);
+        // Outset is Qt's default, not a style anyone chose: it goes as a plain line.
+        m_out.word(style == QTextFrameFormat::BorderStyle_Outset ? "\\brdrs"
+                                                                 : BorderStyleKeywords[style]);
+        m_out.word("\\brdrw", qBound(1, toTwips(format.border()), WidestBorderTwips));
+        // Qt's default dark grey is no colour anyone chose either.
+        const QBrush brush = format.borderBrush();
+        if (brush.style() != Qt::NoBrush && brush.color().isValid()
+            && brush != QBrush(Qt::darkGray))
+            m_out.word("\\brdrcf", colorIndex(brush.color()));
     }
 
     // The right edge of each column in twips from the row's left edge.
@@ -598,13 +757,16 @@ private:
     const QTextDocument &m_document;
     const QList<QTextFormat> m_formats;
     std::vector<std::optional<RunFormat>> m_runFormats;
+    // Per format index: whether a block format has a look beyond margins and alignment, or
+    // -1 where not yet known.
+    std::vector<qint8> m_paragraphLooks;
     std::vector<Font> m_fonts;
     QHash<QString, int> m_fontIndexes;
     std::vector<QRgb> m_colors;
     QHash<QRgb, int> m_colorIndexes;
     QHash<QString, std::optional<EncodedPicture>> m_images;
     RtfOutput m_out;
-    bool m_inTable = false;
+    int m_tableDepth = 0;
     bool m_paragraphOpen = false;
 };
 

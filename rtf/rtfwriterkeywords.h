@@ -5,6 +5,7 @@
 
 #include <QTextCharFormat>
 #include <QTextListFormat>
+#include <QTextOption>
 
 #include <array>
 
@@ -87,6 +88,60 @@ constexpr std::array<const char *, 4> CellBorderKeywords { {
     "\\clbrdrl",
     "\\clbrdrb",
     "\\clbrdrr",
+} };
+
+// The four sides of a paragraph border, in the order of CellBorderKeywords.
+constexpr std::array<const char *, 4> ParagraphBorderKeywords { {
+    "\\brdrt",
+    "\\brdrl",
+    "\\brdrb",
+    "\\brdrr",
+} };
+
+// Where each side of CellBorderKeywords and ParagraphBorderKeywords comes in the order of Qt's
+// cell border properties: top, bottom, left, right.
+constexpr std::array<int, 4> BorderPropertySides { 0, 2, 1, 3 };
+
+// RTF's keyword for each border style, by QTextFrameFormat::BorderStyle.
+constexpr std::array<const char *, 11> BorderStyleKeywords { {
+    "\\brdrnone",
+    "\\brdrdot",
+    "\\brdrdash",
+    "\\brdrs",
+    "\\brdrdb",
+    "\\brdrdashd",
+    "\\brdrdashdd",
+    "\\brdrengrave",
+    "\\brdremboss",
+    "\\brdrinset",
+    "\\brdroutset",
+} };
+
+// Tab stops other than the default left-aligned one.
+struct TabKeyword
+{
+    QTextOption::TabType type;
+    const char *keyword;
+};
+constexpr std::array<TabKeyword, 3> TabKeywords { {
+    { QTextOption::RightTab, "\\tqr" },
+    { QTextOption::CenterTab, "\\tqc" },
+    { QTextOption::DelimiterTab, "\\tqdec" },
+} };
+
+// The leaders that fill up to a tab stop, by the character that stands for each.
+struct LeaderKeyword
+{
+    char16_t leader;
+    const char *keyword;
+};
+constexpr std::array<LeaderKeyword, 6> LeaderKeywords { {
+    { u'.', "\\tldot" },
+    { 0x00B7, "\\tlmdot" },
+    { u'-', "\\tlhyph" },
+    { u'_', "\\tlul" },
+    { 0x2501, "\\tlth" },
+    { u'=', "\\tleq" },
 } };
 
 } // namespace Quillmere::Internal

@@ -6,6 +6,7 @@
 //   [center,left48,first-24]                            block properties, in pixels
 //   <b,i,font=Courier New,12pt,fg#ff0000>text            a run and its character properties
 //   [img4x2,40x20,#ff0000]                              picture: its pixels, shown size, colour
+//   [cell0,0,bg#ff0000,#4816=1,#481a=3]                 a cell's shading and borders
 // Hard-to-see characters come out as \uXXXX; '\', '[', '<' and '|' are escaped with '\'.
 #pragma once
 
@@ -57,6 +58,9 @@ inline const QHash<int, QStringList> &choiceNames()
           { u"mixed"_qs, u"caps"_qs, u"lower"_qs, u"smallcaps"_qs, u"capitalize"_qs } },
         { QTextFormat::BlockAlignment,
           { {}, u"left"_qs, u"right"_qs, {}, u"center"_qs, {}, {}, {}, u"justify"_qs } },
+        { QTextFormat::LineHeightType,
+          { u"single"_qs, u"proportional"_qs, u"fixed"_qs, u"minimum"_qs, u"distance"_qs } },
+        { QTextFormat::FontLetterSpacingType, { u"spacing%"_qs, u"spacingpx"_qs } },
     };
     return names;
 }
@@ -78,6 +82,9 @@ inline const QHash<int, QPair<QString, QString>> &valueNames()
         { QTextFormat::BlockBottomMargin, { u"below"_qs, {} } },
         { QTextFormat::BlockIndent, { u"level"_qs, {} } },
         { QTextFormat::PageBreakPolicy, { u"pagebreak"_qs, {} } },
+        { QTextFormat::LineHeight, { u"lh"_qs, {} } },
+        { QTextFormat::TabPositions, { u"tabs="_qs, {} } },
+        { QTextFormat::FontLetterSpacing, { u"spacing"_qs, {} } },
     };
     return names;
 }
@@ -91,6 +98,20 @@ inline QString valueText(const QVariant &value)
     }
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(u'/');
+    if (value.typeId() == QMetaType::QVariantList) {
+        // Tab stops as type and position: l, r, c or the delimiter.
+        QStringList items;
+        for (const QVariant &item : value.toList()) {
+            if (!item.canConvert<QTextOption::Tab>()) {
+                items << valueText(item);
+                continue;
+            }
+            const auto tab = item.value<QTextOption::Tab>();
+            const QString types[] = { u"l"_qs, u"r"_qs, u"c"_qs, QString(tab.delimiter) };
+            items << types[tab.type] + QString::number(tab.position);
+        }
+        return items.join(u'/');
+    }
     if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Int)
         return QString::number(value.toDouble());
     return value.toString();
@@ -194,6 +215,15 @@ inline void frame(QTextFrame::iterator it, QStringList &lines, QList<const QText
                                                                                : u"auto"_qs)
                               .arg(width.rawValue());
             }
+            // The border where it is not Qt's default or the plain line the writer makes of it.
+            const QTextTableFormat format = table->format();
+            if (format.border() != 1
+                || (format.borderStyle() != QTextFrameFormat::BorderStyle_Outset
+                    && format.borderStyle() != QTextFrameFormat::BorderStyle_Solid)
+                || format.borderBrush() != QBrush(Qt::darkGray))
+                widths << u"border%1,style%2,%3"_qs.arg(format.border())
+                              .arg(int(format.borderStyle()))
+                              .arg(valueText(format.borderBrush()));
             lines << u"[table%1x%2%3]"_qs.arg(table->rows())
                          .arg(table->columns())
                          .arg(widths.isEmpty() ? QString() : u","_qs + widths.join(u','));
@@ -203,9 +233,20 @@ inline void frame(QTextFrame::iterator it, QStringList &lines, QList<const QText
                     if (cell.row() != row || cell.column() != column)
                         continue;
                     const bool spans = cell.rowSpan() > 1 || cell.columnSpan() > 1;
-                    lines << u"[cell%1,%2%3]"_qs.arg(row).arg(column).arg(
+                    // Only the cell's own properties: the rest are its first character's.
+                    QTextFormat look;
+                    const auto all = cell.format().properties();
+                    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+                        if (it.key() == QTextFormat::BackgroundBrush
+                            || (it.key() >= QTextFormat::TableCellTopBorder
+                                && it.key() <= QTextFormat::TableCellRightBorderBrush))
+                            look.setProperty(it.key(), it.value());
+                    }
+                    const QStringList words = properties(look);
+                    lines << u"[cell%1,%2%3%4]"_qs.arg(row).arg(column).arg(
                         spans ? u",span%1x%2"_qs.arg(cell.rowSpan()).arg(cell.columnSpan())
-                              : QString());
+                              : QString(),
+                        words.isEmpty() ? QString() : u","_qs + words.join(u','));
                     frame(cell.begin(), lines, lists);
                 }
             }

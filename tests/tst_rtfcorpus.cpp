@@ -152,15 +152,10 @@ struct KnownLoss
 // reading of the saved file compared with its reading of the original.
 constexpr KnownLoss KnownLosses[] = {
     { u"lo-lists", false, "A list that a nested list interrupts is saved as two lists" },
-    { u"lo-tables", false, "Nested tables are saved flattened into their cell" },
     { u"pandoc-image-jpeg", false, "JPEG pictures are saved marked as PNG" },
-    { u"richedit20-japanese-cp932", false, "Font names outside ASCII are lost" },
-    { u"word-chinese-cp936", false, "Font names outside ASCII are lost" },
     { u"word-nested-table", false, "Nested tables are saved flattened into their cell" },
     { u"word2010-images", false, "JPEG pictures are saved marked as PNG" },
     { u"word2010-lists", false, "A list that other paragraphs interrupt is saved as two lists" },
-    { u"wptools-hyperlink-styles", false, "Link targets lose their backslashes" },
-    { u"cocoa-pages-table", true, "Cell shading is not read" },
     { u"itext-header-pagefield", true, "Headers are not read" },
     { u"libreoffice-lists", true, "Lists whose markers are kept as text are saved as paragraphs" },
     { u"lo-notes", true, "Headers, footers, footnotes and comments are not read" },
@@ -171,7 +166,6 @@ constexpr KnownLoss KnownLosses[] = {
     { u"starwriter-japanese", true,
       "Headers are not read; lists whose markers are kept as text are saved as paragraphs" },
     { u"textedit-list", true, "Lists whose markers are kept as text are saved as paragraphs" },
-    { u"word-nested-table", true, "Nested tables are saved flattened into their cell" },
     { u"word2007-various", true, "Headers, footers and footnotes are not read" },
     { u"word2010-lists", true, "Lists whose markers are kept as text are saved as paragraphs" },
 };

@@ -108,7 +108,8 @@ void checkFileForm(const QByteArray &rtf)
     QCOMPARE(QSet(colourEntries.begin(), colourEntries.end()).size(), colourEntries.size());
     for (const auto &match : QRegularExpression(u"\\\\(?:f|pnf)(\\d+)"_qs).globalMatch(text, body))
         QVERIFY2(fonts.contains(match.captured(1).toInt()), qPrintable(match.captured()));
-    static const QRegularExpression colourWord(u"\\\\(?:cf|highlight|clcbpat)(\\d+)"_qs);
+    static const QRegularExpression colourWord(
+        u"\\\\(?:cf|highlight|chcbpat|cbpat|clcbpat|brdrcf)(\\d+)"_qs);
     for (const auto &match : colourWord.globalMatch(text, body)) {
         QVERIFY2(match.captured(1).toInt() >= 1 && match.captured(1).toInt() < colours,
                  qPrintable(match.captured()));
@@ -142,6 +143,10 @@ QTextCharFormat randomCharacters(QRandomGenerator &random)
         format.setForeground(QColor::fromRgb(random.generate() & 0xFFFFFF));
     if (flags & 512)
         format.setBackground(QColor::fromRgb(random.generate() & 0xFFFFFF));
+    if (flags & 0x2000) {
+        format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        format.setFontLetterSpacing(1 + random.bounded(4));
+    }
     if ((flags & 0x1C00) == 0x1C00) {
         format.setAnchor(true);
         format.setAnchorHref(u"https://example.org/%1#part"_qs.arg(
@@ -208,9 +213,42 @@ std::unique_ptr<QTextDocument> generatedDocument(quint32 seed)
             for (int column = 0; column < columns; ++column)
                 widths << QTextLength(QTextLength::FixedLength, 40 + 20 * random.bounded(5));
             format.setColumnWidthConstraints(widths);
+            QTextTableFormat nestedFormat;
+            if (random.bounded(2)) {
+                format.setBorder(1 + random.bounded(3));
+                format.setBorderStyle(QTextFrameFormat::BorderStyle(1 + random.bounded(9)));
+                nestedFormat = format;
+            }
             QTextTable *table = cursor.insertTable(rows, columns, format);
-            if (rows > 1 && columns > 1 && random.bounded(2))
+            const bool merged = rows > 1 && columns > 1 && random.bounded(2);
+            if (merged)
                 table->mergeCells(0, 0, 1 + random.bounded(rows), 2);
+            QTextTableCellFormat look;
+            look.setBackground(QColor::fromRgb(random.generate() & 0xFFFFFF));
+            // A lone cell with borders of its own leaves the table's border nowhere to be seen.
+            if (rows * columns > 1 && !merged && random.bounded(2)) {
+                look.setTopBorder(1 + random.bounded(4));
+                look.setTopBorderStyle(QTextFrameFormat::BorderStyle(1 + random.bounded(10)));
+                look.setTopBorderBrush(QColor::fromRgb(random.generate() & 0xFFFFFF));
+                look.setBottomBorder(0);
+                look.setBottomBorderStyle(QTextFrameFormat::BorderStyle_None);
+                look.setLeftBorder(1);
+                look.setLeftBorderStyle(QTextFrameFormat::BorderStyle_Dotted);
+                look.setRightBorder(0);
+                look.setRightBorderStyle(QTextFrameFormat::BorderStyle_None);
+            }
+            table->cellAt(rows - 1, columns - 1).setFormat(look);
+            // A table in a cell, itself with a table in one of its cells.
+            if (random.bounded(3) == 0) {
+                QTextCursor inCell = table->cellAt(0, columns - 1).firstCursorPosition();
+                nestedFormat.setColumnWidthConstraints(
+                    { QTextLength(QTextLength::FixedLength, 40),
+                      QTextLength(QTextLength::FixedLength, 60) });
+                QTextTable *nested = inCell.insertTable(1 + random.bounded(2), 2, nestedFormat);
+                nestedFormat.setColumnWidthConstraints(
+                    { QTextLength(QTextLength::FixedLength, 40) });
+                nested->cellAt(0, 1).firstCursorPosition().insertTable(1, 1, nestedFormat);
+            }
             for (int cell = 0; cell < rows * columns; ++cell) {
                 QTextCursor inCell
                     = table->cellAt(cell / columns, cell % columns).lastCursorPosition();
@@ -252,6 +290,18 @@ std::unique_ptr<QTextDocument> generatedDocument(quint32 seed)
             setLength(QTextFormat::BlockBottomMargin, 6, 0);
             if (random.bounded(8) == 0)
                 format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            static const int lineHeights[]
+                = { QTextBlockFormat::ProportionalHeight, QTextBlockFormat::FixedHeight,
+                    QTextBlockFormat::MinimumHeight };
+            if (random.bounded(2))
+                format.setLineHeight(15 * (4 + int(random.bounded(10))),
+                                     lineHeights[random.bounded(3)]);
+            if (random.bounded(2)) {
+                format.setTabPositions(
+                    { QTextOption::Tab(48, QTextOption::RightTab),
+                      QTextOption::Tab(96 + random.bounded(9), QTextOption::CenterTab) });
+                format.setBackground(QColor::fromRgb(random.generate() & 0xFFFFFF));
+            }
             cursor.setBlockFormat(format);
             insertRuns(cursor, random);
         }
@@ -532,7 +582,7 @@ void TestRtfWriter::pandocReadsOurText()
     QFETCH(QString, kind);
     QFETCH(QByteArray, input);
     if (kind != u"pandoc")
-        QSKIP("pandoc 2.17 decodes the two halves of a surrogate pair each on its own");
+        QSKIP("pandoc 2.17 misreads this document: its name in rtf-peers.txt says how");
     const QString pandoc = QStandardPaths::findExecutable(u"pandoc"_qs);
     if (pandoc.isEmpty())
         QSKIP("pandoc is not installed: install it to check that it reads our files");
