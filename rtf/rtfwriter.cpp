@@ -16,6 +16,7 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <vector>
 
@@ -458,6 +459,10 @@ private:
         const std::optional<EncodedPicture> image = pictureOf(format);
         if (!image)
             return;
+        if (image->keywords) {
+            writeOriginalPicture(*image);
+            return;
+        }
         // Qt keeps the aspect ratio when only one side is given.
         QSizeF shown = image->size;
         if (format.width() > 0 && format.height() > 0)
@@ -476,6 +481,27 @@ private:
         m_out.word("\\picwgoal", toTwips(shown.width()));
         m_out.word("\\pichgoal", toTwips(shown.height()));
         m_out.hex(image->bytes);
+        m_out.close();
+    }
+
+    void writeOriginalPicture(const EncodedPicture &picture)
+    {
+        m_out.open();
+        m_out.word("\\pict");
+        for (const QByteArray &keyword : picture.keywords->split('\\')) {
+            // Written word by word, as the writer's own words, so that lines break alike.
+            qsizetype nameEnd = 0;
+            while (nameEnd < keyword.size() && std::isalpha(uchar(keyword[nameEnd])))
+                ++nameEnd;
+            if (nameEnd == 0)
+                continue;
+            const QByteArray name = '\\' + keyword.first(nameEnd);
+            if (nameEnd < keyword.size())
+                m_out.word(name.constData(), keyword.sliced(nameEnd).toLongLong());
+            else
+                m_out.word(name.constData());
+        }
+        m_out.hex(picture.bytes);
         m_out.close();
     }
 

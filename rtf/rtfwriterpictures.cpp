@@ -16,10 +16,15 @@ namespace Quillmere::Internal {
 std::optional<EncodedPicture> originalPicture(const QTextImageFormat &format)
 {
     const QByteArray original = format.property(OriginalPictureBytes).toByteArray();
-    const QSize size = format.property(OriginalPictureSize).toSize();
-    if (original.isEmpty() || size.isEmpty())
+    if (original.isEmpty())
         return std::nullopt;
-    return EncodedPicture { original, size, format.property(OriginalPictureFormat) == "jpeg" };
+    const QSize size = format.property(OriginalPictureSize).toSize();
+    const QVariant keywords = format.property(OriginalPictureKeywords);
+    if (keywords.isValid())
+        return EncodedPicture { original, size, false, keywords.toByteArray() };
+    if (size.isEmpty())
+        return std::nullopt;
+    return EncodedPicture { original, size, format.property(OriginalPictureFormat) == "jpeg", {} };
 }
 
 std::optional<EncodedPicture> encodeImageResource(const QTextDocument &document,
@@ -41,7 +46,7 @@ std::optional<EncodedPicture> encodeImageResource(const QTextDocument &document,
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image) || png.isEmpty())
         return std::nullopt;
-    return EncodedPicture { png, image.size() };
+    return EncodedPicture { png, image.size(), false, {} };
 }
 
 } // namespace Quillmere::Internal
