@@ -292,8 +292,10 @@ QString RtfReader::placeholderName(const PictureState &picture, QSizeF shown)
 {
     const char *label = kindInfo(picture.kind).label;
     QSize size(std::max(1, qCeil(shown.width())), std::max(1, qCeil(shown.height())));
-    if (size.width() > MaxDecodedPictureSide || size.height() > MaxDecodedPictureSide)
+    if (size.width() > MaxDecodedPictureSide || size.height() > MaxDecodedPictureSide) {
         size.scale(MaxDecodedPictureSide, MaxDecodedPictureSide, Qt::KeepAspectRatio);
+        size = size.expandedTo(QSize(1, 1));
+    }
     const QString key
         = u"%1 %2x%3"_qs.arg(QLatin1StringView(label)).arg(size.width()).arg(size.height());
     if (const auto found = m_placeholders.constFind(key); found != m_placeholders.cend())
