@@ -475,7 +475,7 @@ private:
                            format.height());
         m_out.open();
         m_out.word("\\pict");
-        m_out.word(image->jpeg ? "\\jpegblip" : "\\pngblip");
+        m_out.word("\\pngblip");
         m_out.word("\\picw", image->size.width());
         m_out.word("\\pich", image->size.height());
         m_out.word("\\picwgoal", toTwips(shown.width()));
@@ -489,7 +489,8 @@ private:
         m_out.open();
         m_out.word("\\pict");
         for (const QByteArray &keyword : picture.keywords->split('\\')) {
-            // Written word by word, as the writer's own words, so that lines break alike.
+            // Word by word, as the writer's own words are, so that a file saved again breaks
+            // its lines where it did.
             qsizetype nameEnd = 0;
             while (nameEnd < keyword.size() && std::isalpha(uchar(keyword[nameEnd])))
                 ++nameEnd;

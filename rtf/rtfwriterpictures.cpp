@@ -18,13 +18,8 @@ std::optional<EncodedPicture> originalPicture(const QTextImageFormat &format)
     const QByteArray original = format.property(OriginalPictureBytes).toByteArray();
     if (original.isEmpty())
         return std::nullopt;
-    const QSize size = format.property(OriginalPictureSize).toSize();
-    const QVariant keywords = format.property(OriginalPictureKeywords);
-    if (keywords.isValid())
-        return EncodedPicture { original, size, false, keywords.toByteArray() };
-    if (size.isEmpty())
-        return std::nullopt;
-    return EncodedPicture { original, size, format.property(OriginalPictureFormat) == "jpeg", {} };
+    return EncodedPicture { original, format.property(OriginalPictureSize).toSize(),
+                            format.property(OriginalPictureKeywords).toByteArray() };
 }
 
 std::optional<EncodedPicture> encodeImageResource(const QTextDocument &document,
@@ -46,7 +41,7 @@ std::optional<EncodedPicture> encodeImageResource(const QTextDocument &document,
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image) || png.isEmpty())
         return std::nullopt;
-    return EncodedPicture { png, image.size(), false, {} };
+    return EncodedPicture { png, image.size(), std::nullopt };
 }
 
 } // namespace Quillmere::Internal

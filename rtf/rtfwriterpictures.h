@@ -11,13 +11,12 @@ class QTextImageFormat;
 
 namespace Quillmere::Internal {
 
-// The bytes the writer puts in a \pict group: a PNG or JPEG file and its size in pixels, or
-// the data of a picture read from a file with the control words that described it there.
+// The bytes the writer puts in a \pict group: a PNG file and its size in pixels, or the data
+// of a picture read from a file with the control words that described it there.
 struct EncodedPicture
 {
     QByteArray bytes;
     QSize size;
-    bool jpeg = false;
     std::optional<QByteArray> keywords;
 };
 
