@@ -81,6 +81,10 @@ enum class Keyword : quint8 {
     PictureGoalHeight,
     PictureScaleX,
     PictureScaleY,
+    PictureWidth,
+    PictureHeight,
+    // A word about the picture's data that is only kept, to be written back with it.
+    PictureDetail,
     ShapePicture,
     NonShapePicture,
     BodyText,
@@ -150,7 +154,18 @@ enum class KeywordFamily : quint8 {
     BorderOrShading,
 };
 
-enum PictureKind : int { UnknownPicture, PngPicture, JpegPicture, OtherPicture };
+// The kinds of data a `\pict` group holds, by the word that names it.
+enum PictureKind : int {
+    UnknownPicture,
+    PngPicture,
+    JpegPicture,
+    EmfPicture,
+    WmfPicture,
+    MacPicture,
+    Os2Picture,
+    DibPicture,
+    BitmapPicture,
+};
 enum LegacyKind : quint8 { NoLegacy, LegacyBullet, LegacyNumbered, LegacyContinued };
 // How a cell of a row definition is merged with its neighbours, as bits.
 enum CellMergeBit : quint8 {

@@ -7,19 +7,23 @@ namespace Quillmere {
 
 // The memory the decoded pictures of one document may take together. Pictures are decoded at
 // most MaxDecodedPictureSide pixels a side; once the budget is spent, the rest show as a
-// placeholder of their stated size.
+// plain grey placeholder of their stated size. Pictures Qt cannot decode take from the same
+// budget for the framed box, naming their kind, that shows them.
 inline constexpr qint64 DecodedPictureBudget = qint64(96) << 20;
 inline constexpr int MaxDecodedPictureSide = 2048;
 
 // Properties of a picture's QTextImageFormat that keep the picture as the file held it, so that
 // saving writes the same bytes back however the picture was decoded for showing.
 enum PictureProperty : int {
-    // QByteArray: the PNG or JPEG file.
+    // QByteArray: the picture's data, whatever its kind.
     OriginalPictureBytes = QTextFormat::UserProperty + 0x5100,
-    // QByteArray: "png" or "jpeg".
+    // QByteArray: "png", "jpeg", "emf", "wmf", "pict", "os2", "dib", "bitmap" or "unknown".
     OriginalPictureFormat,
-    // QSize: the picture's own size in pixels.
+    // QSize: the picture's own size in pixels, where it was decoded.
     OriginalPictureSize,
+    // QByteArray: the control words that described the data in its `\pict` group (kind, sizes,
+    // scale, cropping), to be written before it again.
+    OriginalPictureKeywords,
 };
 
 // A property of the block format of the empty paragraph Qt keeps between two tables, set when

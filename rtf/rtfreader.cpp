@@ -207,7 +207,7 @@ void RtfReader::controlWord(const RtfToken &token)
         listTableWord(*entry, parameter);
         return;
     case Destination::Picture:
-        pictureWord(*entry, parameter);
+        pictureWord(*entry, token);
         return;
     default:
         break;
@@ -450,13 +450,8 @@ void RtfReader::binary(QByteArrayView data)
 {
     flushBytes();
     m_fallbackToSkip = 0;
-    if (current().destination != Destination::Picture
-        || (m_picture.kind != PngPicture && m_picture.kind != JpegPicture))
-        return;
-    if (m_picture.data.size() + data.size() > MaxPictureBytes)
-        m_picture.tooLarge = true;
-    else
-        m_picture.data.append(data);
+    if (current().destination == Destination::Picture)
+        pictureData(data);
 }
 
 } // namespace Internal

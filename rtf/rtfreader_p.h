@@ -257,6 +257,9 @@ struct FieldInfo
 struct PictureState
 {
     int kind = UnknownPicture;
+    // `\picw` and `\pich`, in the unit of the picture's kind.
+    int width = 0;
+    int height = 0;
     int goalWidth = 0;
     int goalHeight = 0;
     int scaleX = 100;
@@ -264,6 +267,7 @@ struct PictureState
     int pendingNibble = -1;
     bool tooLarge = false;
     QByteArray data;
+    QByteArray keywords;
 };
 
 struct ListLook
@@ -472,11 +476,13 @@ private:
     void mergeRowCells(OpenTable &table);
 
     // pictures (rtfpictures.cpp)
-    void pictureWord(const KeywordEntry &entry, int parameter);
+    void pictureWord(const KeywordEntry &entry, const RtfToken &token);
     void enterPictureDestination(Keyword keyword);
     void pictureText(QByteArrayView bytes);
+    void pictureData(QByteArrayView data);
     void finishPicture();
     QImage decodeWithinBudget(QImageReader &reader, QSize size);
+    QString placeholderName(const PictureState &picture, QSizeF shown);
 
     // fields (rtffields.cpp)
     void enterFieldDestination(Keyword keyword);
@@ -557,6 +563,8 @@ private:
     bool m_shapePictureEnded = false;
     int m_imageCount = 0;
     qint64 m_pictureBytes = 0;
+    // The resource names of the placeholders made so far, by kind and size.
+    QHash<QString, QString> m_placeholders;
 };
 
 } // namespace Quillmere::Internal

@@ -17,6 +17,7 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <vector>
 
@@ -585,6 +586,10 @@ private:
         const std::optional<EncodedPicture> image = pictureOf(format);
         if (!image)
             return;
+        if (image->keywords) {
+            writeOriginalPicture(*image);
+            return;
+        }
         // Qt keeps the aspect ratio when only one side is given.
         QSizeF shown = image->size;
         if (format.width() > 0 && format.height() > 0)
@@ -597,12 +602,34 @@ private:
                            format.height());
         m_out.open();
         m_out.word("\\pict");
-        m_out.word(image->jpeg ? "\\jpegblip" : "\\pngblip");
+        m_out.word("\\pngblip");
         m_out.word("\\picw", image->size.width());
         m_out.word("\\pich", image->size.height());
         m_out.word("\\picwgoal", toTwips(shown.width()));
         m_out.word("\\pichgoal", toTwips(shown.height()));
         m_out.hex(image->bytes);
+        m_out.close();
+    }
+
+    void writeOriginalPicture(const EncodedPicture &picture)
+    {
+        m_out.open();
+        m_out.word("\\pict");
+        for (const QByteArray &keyword : picture.keywords->split('\\')) {
+            // Word by word, as the writer's own words are, so that a file saved again breaks
+            // its lines where it did.
+            qsizetype nameEnd = 0;
+            while (nameEnd < keyword.size() && std::isalpha(uchar(keyword[nameEnd])))
+                ++nameEnd;
+            if (nameEnd == 0)
+                continue;
+            const QByteArray name = '\\' + keyword.first(nameEnd);
+            if (nameEnd < keyword.size())
+                m_out.word(name.constData(), keyword.sliced(nameEnd).toLongLong());
+            else
+                m_out.word(name.constData());
+        }
+        m_out.hex(picture.bytes);
         m_out.close();
     }
 

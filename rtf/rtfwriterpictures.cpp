@@ -16,10 +16,10 @@ namespace Quillmere::Internal {
 std::optional<EncodedPicture> originalPicture(const QTextImageFormat &format)
 {
     const QByteArray original = format.property(OriginalPictureBytes).toByteArray();
-    const QSize size = format.property(OriginalPictureSize).toSize();
-    if (original.isEmpty() || size.isEmpty())
+    if (original.isEmpty())
         return std::nullopt;
-    return EncodedPicture { original, size, format.property(OriginalPictureFormat) == "jpeg" };
+    return EncodedPicture { original, format.property(OriginalPictureSize).toSize(),
+                            format.property(OriginalPictureKeywords).toByteArray() };
 }
 
 std::optional<EncodedPicture> encodeImageResource(const QTextDocument &document,
@@ -41,7 +41,7 @@ std::optional<EncodedPicture> encodeImageResource(const QTextDocument &document,
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image) || png.isEmpty())
         return std::nullopt;
-    return EncodedPicture { png, image.size() };
+    return EncodedPicture { png, image.size(), std::nullopt };
 }
 
 } // namespace Quillmere::Internal

@@ -11,12 +11,13 @@ class QTextImageFormat;
 
 namespace Quillmere::Internal {
 
-// The bytes the writer puts in a \pict group: a PNG or JPEG file and its size in pixels.
+// The bytes the writer puts in a \pict group: a PNG file and its size in pixels, or the data
+// of a picture read from a file with the control words that described it there.
 struct EncodedPicture
 {
     QByteArray bytes;
     QSize size;
-    bool jpeg = false;
+    std::optional<QByteArray> keywords;
 };
 
 // The picture as the file it was read from held it, when it was read from one.

@@ -10,6 +10,8 @@
 // Hard-to-see characters come out as \uXXXX; '\', '[', '<' and '|' are escaped with '\'.
 #pragma once
 
+#include "rtfproperties.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
@@ -156,9 +158,27 @@ inline QString image(const QTextDocument &document, const QTextImageFormat &form
         image = QImage::fromData(resource.toByteArray());
     const QString pixels
         = image.isNull() ? u"?"_qs : u"%1x%2"_qs.arg(image.width()).arg(image.height());
-    const QString colour = image.isNull() ? QString() : u","_qs + image.pixelColor(0, 0).name();
+    QString colour = image.isNull() ? QString() : u","_qs + image.pixelColor(0, 0).name();
+    // A picture kept from a file but not decoded shows as a box: say what kind it stands for.
+    if (format.hasProperty(Quillmere::OriginalPictureFormat)
+        && !format.hasProperty(Quillmere::OriginalPictureSize))
+        colour += u',' + format.property(Quillmere::OriginalPictureFormat).toString();
     return u"[img%1,%2x%3%4]"_qs.arg(pixels).arg(QString::number(format.width()),
                                                  QString::number(format.height()), colour);
+}
+
+// The data of every picture read from a file, with the words that described it.
+inline QStringList pictureData(const QTextDocument &document)
+{
+    QStringList pictures;
+    using namespace Quillmere;
+    for (const QTextFormat &format : document.allFormats()) {
+        if (format.isImageFormat() && format.hasProperty(OriginalPictureBytes))
+            pictures << format.property(OriginalPictureKeywords).toString() + u' '
+                    + QString::fromLatin1(
+                            format.property(OriginalPictureBytes).toByteArray().toHex());
+    }
+    return pictures;
 }
 
 inline QString block(const QTextBlock &block, QList<const QTextList *> &lists)

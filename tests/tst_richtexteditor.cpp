@@ -3,6 +3,7 @@
 #include "documenttext.h"
 #include "richtexteditor.h"
 #include "rtfreader.h"
+#include "rtfwriter.h"
 
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -11,6 +12,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextList>
 #include <QTextTable>
 
@@ -74,6 +76,13 @@ void TestRichTextEditor::commandIsOneUndoStep()
 {
     RichTextEditor editor;
     fillFormatted(editor);
+    // A picture read from a file, which a save writes back with the data it came with.
+    const auto picture = readRtf("{\\rtf1 {\\pict\\wmetafile8\\picw2540\\pich2540 0100}}");
+    QTextCursor end(editor.document());
+    end.movePosition(QTextCursor::End);
+    end.insertFragment(QTextDocumentFragment(picture.get()));
+    const QByteArray rtf = writeRtf(*editor.document());
+    QVERIFY(rtf.contains("{\\pict\\wmetafile8\\picw2540\\pich2540 \r\n0100\r\n}"));
     const QString html = editor.toHtml();
     const QString text = editor.documentText();
 
@@ -97,6 +106,7 @@ void TestRichTextEditor::commandIsOneUndoStep()
     editor.undo();
     QCOMPARE(editor.documentText(), text);
     QCOMPARE(editor.toHtml(), html);
+    QCOMPARE(writeRtf(*editor.document()), rtf);
 }
 
 void TestRichTextEditor::commandsUndoAndRedoOneByOne_data()

@@ -188,8 +188,10 @@ void TestRtfScale::picturesKeepTheirBytes()
         const bool png = picture.startsWith("\x89PNG");
         rtf += QByteArray("{\\pict") + (png ? "\\pngblip " : "\\jpegblip ") + picture.toHex() + "}";
     }
-    // Six more of 2048 pixels a side spend the budget of decoded pictures.
-    rtf += ("{\\pict\\pngblip " + pictures.last().toHex() + "}").repeated(6) + "}";
+    // Six more of 2048 pixels a side spend the budget of decoded pictures, which the box that
+    // stands for a metafile then goes without.
+    rtf += ("{\\pict\\pngblip " + pictures.last().toHex() + "}").repeated(6);
+    rtf += "{\\pict\\wmetafile8\\picwgoal31680\\pichgoal31680 0100}}";
 
     const auto document = readRtf(rtf);
     QList<QSize> shown;
@@ -201,12 +203,14 @@ void TestRtfScale::picturesKeepTheirBytes()
                            .value<QImage>()
                            .size());
     }
-    QCOMPARE(shown.size(), 10);
+    QCOMPARE(shown.size(), 11);
     QCOMPARE(shown.at(2), QSize(3000, 3000));
     QCOMPARE(decoded.at(0), QSize(4, 4));
     QCOMPARE(decoded.at(2), QSize(2048, 2048));
     QCOMPARE(decoded.at(6), QSize(2048, 2048));
     QCOMPARE(decoded.at(7), QSize(1, 1));
+    QCOMPARE(decoded.at(10), QSize(1, 1));
+    QCOMPARE(shown.at(10), QSize(2112, 2112));
 
     const QByteArray saved = writeRtf(*document);
     const auto again = readRtf(saved);
