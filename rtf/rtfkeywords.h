@@ -101,6 +101,8 @@ enum class Keyword : quint8 {
     LegacyStart,
     LegacyFont,
     LegacyText,
+    // headers, footers, notes and comments, kept aside
+    Note,
     // groups whose text is not body text
     Skip,
 };
@@ -128,6 +130,14 @@ enum class KeywordFamily : quint8 {
 };
 
 enum PictureKind : int { UnknownPicture, PngPicture, JpegPicture, OtherPicture };
+// The groups read as notes: kept aside whole, and written back.
+enum NoteGroup : int {
+    FootnoteGroup,
+    CommentGroup,
+    CommentIdGroup,
+    CommentAuthorGroup,
+    HeaderGroup
+};
 enum LegacyKind : quint8 { NoLegacy, LegacyBullet, LegacyNumbered, LegacyContinued };
 // How a cell of a row definition is merged with its neighbours, as bits.
 enum CellMergeBit : quint8 {

@@ -314,7 +314,8 @@ private:
 class RtfReader
 {
 public:
-    explicit RtfReader(QByteArrayView rtf);
+    // Headers, footers, notes and comments are kept aside unless `keepNotes` is false.
+    explicit RtfReader(QByteArrayView rtf, bool keepNotes = true);
     std::unique_ptr<QTextDocument> read();
 
 private:
@@ -404,6 +405,16 @@ private:
     // fields (rtffields.cpp)
     void enterFieldDestination(Keyword keyword);
 
+    // headers, footers, notes and comments (rtfnotes.cpp)
+    void keepTable(Destination table, qsizetype end);
+    void enterNote(const KeywordEntry &entry);
+    QByteArray noteDocument(QByteArrayView content) const;
+    void endNote();
+    QByteArray writtenNote(QTextDocument &content) const;
+    void anchorNote(const QByteArrayList &note);
+    void insertNoteNumber();
+    void finishReading();
+
     RtfTokenizer m_tokenizer;
     std::unique_ptr<QTextDocument> m_document;
     QTextCursor m_cursor;
@@ -458,6 +469,30 @@ private:
     bool m_shapePictureEnded = false;
     int m_imageCount = 0;
     qint64 m_pictureBytes = 0;
+
+    QByteArrayView m_input;
+    bool m_keepNotes = true;
+    bool m_atEnd = false;
+    qsizetype m_groupStart = 0;
+    // Where the font, colour or list table being read began, and the last of each read, which
+    // notes are read with.
+    qsizetype m_tableStart = -1;
+    std::array<QByteArray, 4> m_noteTables;
+    // The depth of the group of the note being kept aside, or 0.
+    size_t m_noteDepth = 0;
+    int m_noteGroup = 0;
+    QByteArray m_noteWord;
+    qsizetype m_noteStart = 0;
+    QByteArray m_notePrefix;
+    int m_noteCount = 0;
+    QString m_commentInitials;
+    QString m_commentAuthor;
+    QByteArrayList m_headers;
+    // The characters of the last automatic note number.
+    int m_numberStart = -1;
+    int m_numberEnd = -1;
+    // The marker text the paragraph being read starts with, where its list is not a QTextList.
+    QString m_paragraphMarker;
 };
 
 } // namespace Quillmere::Internal

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rtfwriter.h"
 
+#include "rtfnotes.h"
 #include "rtfoutput.h"
 #include "rtfproperties.h"
 #include "rtfunits.h"
@@ -16,7 +17,9 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace Quillmere {
@@ -35,6 +38,9 @@ struct RunFormat
     QByteArray keywords;
     QString href;
     bool image = false;
+    // The run is a note's reference mark, or a footnote's automatic number.
+    bool note = false;
+    bool noteNumber = false;
 };
 
 // Weight, slant, underline, strike-out, super- and subscript and capitals, as keywords.
@@ -89,9 +95,19 @@ public:
         fontIndex(familyOf(document.defaultFont()));
     }
 
+    // Writes the content of a note into the file `outer` writes, with its font and colour tables.
+    Writer(const QTextDocument &document, Writer &outer)
+        : m_document(document)
+        , m_formats(document.allFormats())
+        , m_runFormats(size_t(m_formats.size()))
+        , m_outermost(&outer.outermost())
+    {
+    }
+
     QByteArray write()
     {
         m_out.bytes.reserve(m_document.characterCount() * 5 / 4 + 1024);
+        writeHeaders();
         writeItems(m_document.rootFrame()->begin());
 
         m_out.close();
@@ -127,9 +143,13 @@ private:
         return font.family();
     }
 
+    Writer &outermost() { return m_outermost ? *m_outermost : *this; }
+
     // Symbol fonts need their own charset: readers map their bytes to the private use area.
     int fontIndex(const QString &family, bool symbol = false)
     {
+        if (m_outermost)
+            return m_outermost->fontIndex(family, symbol);
         const QString key = symbol ? u"\u0001"_qs + family : family;
         const auto found = m_fontIndexes.constFind(key);
         if (found != m_fontIndexes.constEnd())
@@ -143,6 +163,8 @@ private:
     // Index 0 is the automatic colour, so the first real one is 1.
     int colorIndex(const QColor &color)
     {
+        if (m_outermost)
+            return m_outermost->colorIndex(color);
         const QRgb rgb = color.rgb() & RGB_MASK;
         const auto found = m_colorIndexes.constFind(rgb);
         if (found != m_colorIndexes.constEnd())
@@ -199,6 +221,8 @@ private:
     RunFormat describeRun(const QTextCharFormat &format)
     {
         RunFormat run;
+        run.note = format.hasProperty(KeptNotes);
+        run.noteNumber = format.hasProperty(NoteNumber);
         if (format.isImageFormat()) {
             run.image = true;
             return run;
@@ -276,11 +300,102 @@ private:
         if (m_inTable)
             m_out.word("\\intbl");
         QTextList *list = block.textList();
-        writeParagraphFormat(block.blockFormat(), list);
-        if (list)
+        const QTextBlockFormat format = block.blockFormat();
+        writeParagraphFormat(format, list);
+        qsizetype markerLength = 0;
+        if (list) {
             writeListMarker(block, *list);
-        writeRuns(block);
+        } else if (format.hasProperty(KeptListMarker)) {
+            const QString marker = format.stringProperty(KeptListMarker);
+            if (block.text().startsWith(marker)) {
+                writeKeptMarker(block, marker);
+                markerLength = marker.size();
+            }
+        }
+        if (m_formats.at(block.charFormatIndex()).hasProperty(KeptNotes))
+            writeNotes(m_formats.at(block.charFormatIndex()));
+        writeRuns(block, markerLength);
         m_paragraphOpen = true;
+    }
+
+    // A marker kept as text is written as a list of its own, whose bullet is the marker, so
+    // that other readers see a list item with the marker it had.
+    void writeKeptMarker(const QTextBlock &block, const QString &marker)
+    {
+        m_out.open();
+        m_out.word("\\pntext");
+        writeRuns(block, 0, marker.size());
+        m_out.close();
+
+        const QTextCharFormat first = block.begin().fragment().charFormat();
+        m_out.open();
+        m_out.symbol("\\*");
+        m_out.word("\\pn");
+        m_out.word("\\pnlvlblt");
+        m_out.word("\\pnf", fontIndex(familyOf(first.font())));
+        m_out.word("\\pnindent", 0);
+        m_out.open();
+        m_out.word("\\pntxtb");
+        m_out.writeText(QStringView(marker).trimmed());
+        m_out.close();
+        m_out.close();
+    }
+
+    void writeHeaders()
+    {
+        const QByteArrayList headers
+            = m_document.rootFrame()->frameFormat().property(KeptHeaders).value<QByteArrayList>();
+        for (qsizetype i = 0; i + 1 < headers.size(); i += 2) {
+            const QByteArray &word = headers.at(i);
+            // The word is written as it is: it must be one.
+            if (word.isEmpty() || word.size() > 32
+                || !std::all_of(word.begin(), word.end(),
+                                [](char c) { return c >= 'a' && c <= 'z'; }))
+                continue;
+            m_out.open();
+            m_out.word(("\\" + word).constData());
+            writeNoteContent(headers.at(i + 1));
+            m_out.close();
+            m_out.lineEnd();
+        }
+    }
+
+    // Notes go back after their mark, once however often the mark was copied.
+    void writeNotes(const QTextFormat &format)
+    {
+        if (!outermost().m_notesWritten.insert(format.intProperty(KeptNoteId)).second)
+            return;
+        const QByteArrayList notes = format.property(KeptNotes).value<QByteArrayList>();
+        for (qsizetype i = 0; i + 3 < notes.size(); i += 4) {
+            m_out.open();
+            if (notes[i] == CommentWord) {
+                writeTextGroup("\\atnid", QString::fromUtf8(notes[i + 1]), true);
+                writeTextGroup("\\atnauthor", QString::fromUtf8(notes[i + 2]), true);
+                m_out.word("\\chatn");
+                m_out.open();
+                m_out.symbol("\\*");
+                m_out.word("\\annotation");
+                writeNoteContent(notes[i + 3]);
+                m_out.close();
+            } else {
+                m_out.word("\\footnote");
+                if (notes[i] == EndnoteWord)
+                    m_out.word("\\ftnalt");
+                writeNoteContent(notes[i + 3]);
+            }
+            m_out.close();
+        }
+    }
+
+    // The content is read and written again rather than copied, so that whatever it holds, it
+    // uses this file's fonts and colours and its groups are balanced.
+    void writeNoteContent(const QByteArray &rtf)
+    {
+        const auto content = readNoteContent(rtf);
+        Writer inner(*content, *this);
+        inner.writeItems(content->rootFrame()->begin());
+        inner.m_out.finishLine();
+        m_out.embed(inner.m_out.bytes);
     }
 
     void writeParagraphFormat(const QTextBlockFormat &format, const QTextList *list)
@@ -360,23 +475,32 @@ private:
         m_out.close();
     }
 
-    void writeTextGroup(const char *keyword, const QString &text)
+    void writeTextGroup(const char *keyword, const QString &text, bool ignorable = false)
     {
         if (text.isEmpty())
             return;
         m_out.open();
+        if (ignorable)
+            m_out.symbol("\\*");
         m_out.word(keyword);
         m_out.writeText(text);
         m_out.close();
     }
 
-    void writeRuns(const QTextBlock &block)
+    // The runs of the block's characters from `from` up to `to`.
+    void writeRuns(const QTextBlock &block, qsizetype from = 0,
+                   qsizetype to = std::numeric_limits<qsizetype>::max())
     {
         const QString text = block.text();
         const qsizetype blockStart = block.position();
         QString openLink;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
+            const qsizetype start = fragment.position() - blockStart;
+            if (start + fragment.length() <= from)
+                continue;
+            if (start >= to)
+                break;
             const RunFormat &run = runFormat(fragment.charFormatIndex());
             if (run.href != openLink) {
                 if (!openLink.isEmpty())
@@ -385,19 +509,26 @@ private:
                     openLinkField(run.href);
                 openLink = run.href;
             }
-            const QStringView piece
-                = QStringView(text).mid(fragment.position() - blockStart, fragment.length());
+            const qsizetype pieceStart = std::max(start, from);
+            const QStringView piece = QStringView(text).mid(
+                pieceStart, std::min<qsizetype>(start + fragment.length(), to) - pieceStart);
+            const QTextFormat &format = m_formats.at(fragment.charFormatIndex());
             if (run.image) {
-                const QTextImageFormat image
-                    = m_formats.at(fragment.charFormatIndex()).toImageFormat();
+                const QTextImageFormat image = format.toImageFormat();
                 for (qsizetype i = 0; i < piece.size(); ++i)
                     writeImage(image);
-                continue;
+            } else {
+                m_out.open();
+                m_out.words(run.keywords);
+                // The automatic number, while the characters still say it.
+                if (run.noteNumber && piece == format.stringProperty(NoteNumber))
+                    m_out.word("\\chftn");
+                else
+                    m_out.writeText(piece);
+                m_out.close();
             }
-            m_out.open();
-            m_out.words(run.keywords);
-            m_out.writeText(piece);
-            m_out.close();
+            if (run.note)
+                writeNotes(format);
         }
         if (!openLink.isEmpty())
             closeLink();
@@ -587,6 +718,9 @@ private:
     QHash<QRgb, int> m_colorIndexes;
     QHash<QString, std::optional<EncodedPicture>> m_images;
     RtfOutput m_out;
+    // The writer of the file, when this one writes a note's content into it.
+    Writer *m_outermost = nullptr;
+    std::set<int> m_notesWritten;
     bool m_inTable = false;
     bool m_paragraphOpen = false;
 };
