@@ -124,6 +124,7 @@ public:
         header.word("\\uc", 1);
         writeFontTable(header);
         writeColorTable(header);
+        writeMarkerLists(header);
         header.open();
         header.symbol("\\*");
         header.word("\\generator");
@@ -318,27 +319,82 @@ private:
         m_paragraphOpen = true;
     }
 
-    // A marker kept as text is written as a list of its own, whose bullet is the marker, so
-    // that other readers see a list item with the marker it had.
+    // A marker kept as text is written as the item of a list whose level shows that very text,
+    // so that other readers see a list item with the marker it had.
     void writeKeptMarker(const QTextBlock &block, const QString &marker)
     {
+        m_out.word("\\ls", outermost().markerList(marker));
+        m_out.word("\\ilvl", 0);
         m_out.open();
-        m_out.word("\\pntext");
+        m_out.word("\\listtext");
         writeRuns(block, 0, marker.size());
         m_out.close();
+    }
 
-        const QTextCharFormat first = block.begin().fragment().charFormat();
-        m_out.open();
-        m_out.symbol("\\*");
-        m_out.word("\\pn");
-        m_out.word("\\pnlvlblt");
-        m_out.word("\\pnf", fontIndex(familyOf(first.font())));
-        m_out.word("\\pnindent", 0);
-        m_out.open();
-        m_out.word("\\pntxtb");
-        m_out.writeText(QStringView(marker).trimmed());
-        m_out.close();
-        m_out.close();
+    int markerList(const QString &marker)
+    {
+        const auto found = m_markerLists.constFind(marker);
+        if (found != m_markerLists.constEnd())
+            return found.value();
+        m_markers.push_back(marker);
+        return *m_markerLists.insert(marker, FirstMarkerList + int(m_markers.size()) - 1);
+    }
+
+    // One list a marker, whose level shows the marker, less the white space after it, as text
+    // with no number in it.
+    void writeMarkerLists(RtfOutput &out)
+    {
+        if (m_markers.empty())
+            return;
+        out.open();
+        out.symbol("\\*");
+        out.word("\\listtable");
+        for (size_t index = 0; index < m_markers.size(); ++index) {
+            QStringView text = QStringView(m_markers[index]).trimmed();
+            text = text.first(qMin(text.size(), MaxLevelTextLength));
+            out.open();
+            out.word("\\list");
+            out.word("\\listsimple");
+            out.open();
+            out.word("\\listlevel");
+            out.word("\\levelnfc", 255);
+            out.word("\\levelstartat", 1);
+            out.open();
+            out.word("\\leveltext");
+            out.hexByte(uchar(text.size()));
+            // A tab as a byte: a control word stands for no character in a level's text, and
+            // a semicolon would end it.
+            for (const QChar character : text) {
+                const char16_t unit = character.unicode();
+                if (unit == u'\t')
+                    out.hexByte('\t');
+                else if (unit > 0x20 && unit < 0x7F && unit != ';' && unit != '\\' && unit != '{'
+                         && unit != '}')
+                    out.literal(char(unit));
+                else
+                    out.writeCharacter(unit);
+            }
+            out.literal(';');
+            out.close();
+            out.close();
+            out.word("\\listid", FirstMarkerList + qint64(index));
+            out.close();
+            out.lineEnd();
+        }
+        out.close();
+        out.open();
+        out.symbol("\\*");
+        out.word("\\listoverridetable");
+        for (size_t index = 0; index < m_markers.size(); ++index) {
+            out.open();
+            out.word("\\listoverride");
+            out.word("\\listid", FirstMarkerList + qint64(index));
+            out.word("\\listoverridecount", 0);
+            out.word("\\ls", FirstMarkerList + qint64(index));
+            out.close();
+        }
+        out.close();
+        out.lineEnd();
     }
 
     void writeHeaders()
@@ -721,6 +777,8 @@ private:
     // The writer of the file, when this one writes a note's content into it.
     Writer *m_outermost = nullptr;
     std::set<int> m_notesWritten;
+    QHash<QString, int> m_markerLists;
+    std::vector<QString> m_markers;
     bool m_inTable = false;
     bool m_paragraphOpen = false;
 };
