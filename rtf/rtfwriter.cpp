@@ -573,21 +573,50 @@ private:
                 const QTextImageFormat image = format.toImageFormat();
                 for (qsizetype i = 0; i < piece.size(); ++i)
                     writeImage(image);
+            } else if ((run.note || run.noteNumber) && pieceStart == start) {
+                writeMarkedRun(format, run, piece);
+                continue;
             } else {
-                m_out.open();
-                m_out.words(run.keywords);
-                // The automatic number, while the characters still say it.
-                if (run.noteNumber && piece == format.stringProperty(NoteNumber))
-                    m_out.word("\\chftn");
-                else
-                    m_out.writeText(piece);
-                m_out.close();
+                writeTextRun(run, piece);
             }
             if (run.note)
                 writeNotes(format);
         }
         if (!openLink.isEmpty())
             closeLink();
+    }
+
+    void writeTextRun(const RunFormat &run, QStringView text)
+    {
+        m_out.open();
+        m_out.words(run.keywords);
+        m_out.writeText(text);
+        m_out.close();
+    }
+
+    // A run that starts with a note's mark: the notes go right after the mark, and text typed
+    // after it, which took on its format, goes after them. The automatic number stays one
+    // while its characters still say it, and where this is the copy of the mark that gets the
+    // notes, or the number inside a note.
+    void writeMarkedRun(const QTextFormat &format, const RunFormat &run, QStringView piece)
+    {
+        const QString number = run.noteNumber ? format.stringProperty(NoteNumber) : QString();
+        const bool notesDue
+            = run.note && !outermost().m_notesWritten.count(format.intProperty(KeptNoteId));
+        qsizetype markLength = piece.size() > 1 && piece.front().isHighSurrogate() ? 2 : 1;
+        if (!number.isEmpty() && piece.startsWith(number) && (notesDue || !run.note)) {
+            markLength = number.size();
+            m_out.open();
+            m_out.words(run.keywords);
+            m_out.word("\\chftn");
+            m_out.close();
+        } else {
+            writeTextRun(run, piece.first(qMin(markLength, piece.size())));
+        }
+        if (run.note)
+            writeNotes(format);
+        if (markLength < piece.size())
+            writeTextRun(run, piece.sliced(markLength));
     }
 
     void openLinkField(const QString &href)
