@@ -179,26 +179,26 @@ constexpr auto Keywords = std::to_array<KeywordEntry>({
     { "pnf", Keyword::LegacyFont, LegacyNumbering },
     { "pntxtb", Keyword::LegacyText, LegacyNumbering, 0 },
     { "pntxta", Keyword::LegacyText, LegacyNumbering, 1 },
+    { "header", Keyword::Note, Destination, HeaderGroup },
+    { "headerl", Keyword::Note, Destination, HeaderGroup },
+    { "headerr", Keyword::Note, Destination, HeaderGroup },
+    { "headerf", Keyword::Note, Destination, HeaderGroup },
+    { "footer", Keyword::Note, Destination, HeaderGroup },
+    { "footerl", Keyword::Note, Destination, HeaderGroup },
+    { "footerr", Keyword::Note, Destination, HeaderGroup },
+    { "footerf", Keyword::Note, Destination, HeaderGroup },
+    { "footnote", Keyword::Note, Destination, FootnoteGroup },
+    { "annotation", Keyword::Note, Destination, CommentGroup },
+    { "atnid", Keyword::Note, Destination, CommentIdGroup },
+    { "atnauthor", Keyword::Note, Destination, CommentAuthorGroup },
     { "stylesheet", Keyword::Skip, Destination },
     { "info", Keyword::Skip, Destination },
-    { "header", Keyword::Skip, Destination },
-    { "headerl", Keyword::Skip, Destination },
-    { "headerr", Keyword::Skip, Destination },
-    { "headerf", Keyword::Skip, Destination },
-    { "footer", Keyword::Skip, Destination },
-    { "footerl", Keyword::Skip, Destination },
-    { "footerr", Keyword::Skip, Destination },
-    { "footerf", Keyword::Skip, Destination },
-    { "footnote", Keyword::Skip, Destination },
     { "ftnsep", Keyword::Skip, Destination },
     { "ftnsepc", Keyword::Skip, Destination },
     { "ftncn", Keyword::Skip, Destination },
     { "aftnsep", Keyword::Skip, Destination },
     { "aftnsepc", Keyword::Skip, Destination },
     { "aftncn", Keyword::Skip, Destination },
-    { "annotation", Keyword::Skip, Destination },
-    { "atnid", Keyword::Skip, Destination },
-    { "atnauthor", Keyword::Skip, Destination },
     { "atndate", Keyword::Skip, Destination },
     { "atnicn", Keyword::Skip, Destination },
     { "atnref", Keyword::Skip, Destination },
@@ -362,6 +362,7 @@ bool isReadDestination(Keyword keyword)
     case Keyword::ListTable:
     case Keyword::ListOverrideTable:
     case Keyword::LegacyNumbering:
+    case Keyword::Note:
         return true;
     default:
         return false;

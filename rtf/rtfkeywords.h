@@ -105,6 +105,8 @@ enum class Keyword : quint8 {
     LegacyStart,
     LegacyFont,
     LegacyText,
+    // headers, footers, notes and comments, kept aside
+    Note,
     // groups whose text is not body text
     Skip,
     // line spacing, tab stops, letter spacing, borders and shading
@@ -165,6 +167,14 @@ enum PictureKind : int {
     Os2Picture,
     DibPicture,
     BitmapPicture,
+};
+// The groups read as notes: kept aside whole, and written back.
+enum NoteGroup : int {
+    FootnoteGroup,
+    CommentGroup,
+    CommentIdGroup,
+    CommentAuthorGroup,
+    HeaderGroup
 };
 enum LegacyKind : quint8 { NoLegacy, LegacyBullet, LegacyNumbered, LegacyContinued };
 // How a cell of a row definition is merged with its neighbours, as bits.

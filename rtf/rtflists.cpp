@@ -223,9 +223,15 @@ void RtfReader::insertMarker(const ParagraphState &paragraph)
         return;
     const ListChoice choice = listChoice(paragraph);
     if (choice.kind != ListChoice::Modern && choice.kind != ListChoice::Legacy) {
+        // A marker that starts a list paragraph is kept as such, so that a save writes a list.
+        const bool keep = choice.kind == ListChoice::Marker
+            && m_cursor.position() == m_cursor.block().position();
         for (const MarkerRun &run : m_marker) {
-            if (!run.state.hidden)
-                m_cursor.insertText(run.text, charFormat(run.state));
+            if (run.state.hidden)
+                continue;
+            m_cursor.insertText(run.text, charFormat(run.state));
+            if (keep)
+                m_paragraphMarker += run.text;
         }
     }
     m_marker.clear();

@@ -161,6 +161,17 @@ public:
         m_lineEndWanted = true;
     }
 
+    // Appends the output of another RtfOutput that ended its last line.
+    void embed(QByteArrayView other)
+    {
+        delimit();
+        if (bytes.size() > m_lineStart)
+            endLine();
+        bytes += other;
+        m_lineStart = bytes.size();
+        m_lineEndWanted = false;
+    }
+
     // Ends the line before the next token.
     void lineEnd() { m_lineEndWanted = true; }
 

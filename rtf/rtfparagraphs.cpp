@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Paragraphs: their formatting, the breaks that end them, and the runs of text inserted
 // into them.
+#include "rtfproperties.h"
 #include "rtfreader_p.h"
 
 #include <algorithm>
@@ -83,11 +84,9 @@ void RtfReader::breakWord(const KeywordEntry &entry)
         breakParagraph(level);
         m_sectionBreakNext = true;
         return;
-    case Keyword::FootnoteNumber: {
-        const QString number = QString::number(++m_footnotes);
-        deliver(number);
+    case Keyword::FootnoteNumber:
+        insertNoteNumber();
         return;
-    }
     default:
         return;
     }
@@ -147,7 +146,11 @@ void RtfReader::finishParagraph(const ParagraphState &paragraph, int tableLevel)
     ensureContentPosition(tableLevel);
     const ListChoice choice = listChoice(paragraph);
     const bool listItem = choice.kind == ListChoice::Modern || choice.kind == ListChoice::Legacy;
-    const QTextBlockFormat format = blockFormat(paragraph, listItem);
+    QTextBlockFormat format = blockFormat(paragraph, listItem);
+    if (!m_paragraphMarker.isEmpty()) {
+        format.setProperty(KeptListMarker, m_paragraphMarker);
+        m_paragraphMarker.clear();
+    }
     if (!format.isEmpty() || (m_blockFormatUnknown && !m_cursor.blockFormat().isEmpty()))
         m_cursor.setBlockFormat(format);
     m_blockFormatUnknown = false;

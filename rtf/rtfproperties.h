@@ -48,4 +48,33 @@ enum ParagraphProperty : int {
     BarTabs,
 };
 
+// Headers, footers, footnotes and comments, kept so that a save writes them back though the
+// editor does not show them. Each one's content is kept as RTF our writer made from it, with
+// its own font and colour tables, and is written back through the writer, so that the indexes
+// it uses are those of the file being written.
+enum KeptNoteProperty : int {
+    // QByteArrayList, on the character format of a note's reference mark (or on the block's
+    // character format when nothing came before the note in its paragraph): four entries a
+    // note, its KeptNoteKinds word, the initials and the name of a comment's author in UTF-8,
+    // and the note's content.
+    KeptNotes = QTextFormat::UserProperty + 0x5400,
+    // int: tells marks apart, so that two alike stay two runs and a copy of a mark in the same
+    // document does not write its notes twice.
+    KeptNoteId,
+    // QString, on the characters of a footnote's automatic number: the number as it was read,
+    // written back as the automatic number while the characters still say it.
+    NoteNumber,
+    // QByteArrayList, on the root frame's format: the keyword of each header or footer and its
+    // content, in turn.
+    KeptHeaders,
+    // QString, on the block format of a list paragraph whose marker is kept as text: the marker,
+    // written back as the paragraph's list marker while the paragraph still starts with it.
+    KeptListMarker,
+};
+
+// The kinds of note, as the control words that open them.
+inline constexpr char FootnoteWord[] = "footnote";
+inline constexpr char EndnoteWord[] = "endnote";
+inline constexpr char CommentWord[] = "annotation";
+
 } // namespace Quillmere

@@ -11,10 +11,12 @@
 namespace Quillmere {
 namespace Internal {
 
-RtfReader::RtfReader(QByteArrayView rtf)
+RtfReader::RtfReader(QByteArrayView rtf, bool keepNotes)
     : m_tokenizer(rtf)
     , m_document(std::make_unique<QTextDocument>())
     , m_cursor(m_document.get())
+    , m_input(rtf)
+    , m_keepNotes(keepNotes)
 {
     m_document->setUndoRedoEnabled(false);
     // Inside an edit block the cursor does not lay out each block again after every insertion.
@@ -43,6 +45,7 @@ std::unique_ptr<QTextDocument> RtfReader::read()
     }
 
     // A file cut short keeps what it has: every group still open is closed.
+    m_atEnd = true;
     while (m_stack.size() > 1 || (!m_stack.empty() && m_stack.back().sharedBy > 0))
         closeGroup();
     if (!m_stack.empty()) {
@@ -53,6 +56,7 @@ std::unique_ptr<QTextDocument> RtfReader::read()
     }
     for (OpenTable &table : m_tables)
         removeSpareRows(table);
+    finishReading();
     m_cursor.endEditBlock();
 
     m_document->setUndoRedoEnabled(true);
@@ -93,6 +97,7 @@ void RtfReader::openGroup()
 {
     flushBytes();
     m_fallbackToSkip = 0;
+    m_groupStart = m_tokenizer.position() - 1;
     GroupLevel &parent = m_stack.back();
     if (m_stack.size() >= MaxGroupStates
         || parent.sharedBy == std::numeric_limits<qsizetype>::max()) {
@@ -134,11 +139,14 @@ void RtfReader::closeGroup()
         m_finished = true;
         return;
     }
+    const bool noteEnds = m_stack.size() == m_noteDepth;
     const GroupState closed = innermost.state;
     m_stack.pop_back();
     if (!m_paragraphExtras.empty())
         releaseExtras();
     endDestination(closed);
+    if (noteEnds)
+        endNote();
 }
 
 void RtfReader::endDestination(const GroupState &closed)
@@ -149,6 +157,14 @@ void RtfReader::endDestination(const GroupState &closed)
     switch (closed.destination) {
     case Destination::FontTable:
         commitFont();
+        if (parent.destination != Destination::FontTable)
+            keepTable(closed.destination, m_tokenizer.position());
+        break;
+    case Destination::ColorTable:
+    case Destination::ListTable:
+    case Destination::ListOverrideTable:
+        if (parent.destination != closed.destination)
+            keepTable(closed.destination, m_tokenizer.position());
         break;
     case Destination::Picture:
         if (parent.destination != Destination::Picture)
@@ -252,7 +268,10 @@ void RtfReader::documentWord(const KeywordEntry &entry, const RtfToken &token)
             legacyNumberingWord(entry, token);
         return;
     case KeywordFamily::Destination:
-        enterDestination(entry.keyword);
+        if (entry.keyword == Keyword::Note)
+            enterNote(entry);
+        else
+            enterDestination(entry.keyword);
         return;
     case KeywordFamily::TableEntry:
         // A list definition outside the list table has nowhere to go; its level texts
@@ -298,17 +317,21 @@ void RtfReader::enterDestination(Keyword keyword)
         group.destination = group.alternativesTarget;
         return;
     case Keyword::FontTable:
+        m_tableStart = m_groupStart;
         group.destination = Destination::FontTable;
         m_fonts.clearEntry();
         return;
     case Keyword::ColorTable:
+        m_tableStart = m_groupStart;
         group.destination = Destination::ColorTable;
         m_colors.clear();
         return;
     case Keyword::ListTable:
+        m_tableStart = m_groupStart;
         group.destination = Destination::ListTable;
         return;
     case Keyword::ListOverrideTable:
+        m_tableStart = m_groupStart;
         group.destination = Destination::ListOverrideTable;
         return;
     case Keyword::NestedTableProperties:

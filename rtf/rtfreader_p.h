@@ -387,7 +387,8 @@ private:
 class RtfReader
 {
 public:
-    explicit RtfReader(QByteArrayView rtf);
+    // Headers, footers, notes and comments are kept aside unless `keepNotes` is false.
+    explicit RtfReader(QByteArrayView rtf, bool keepNotes = true);
     std::unique_ptr<QTextDocument> read();
 
 private:
@@ -496,6 +497,15 @@ private:
     QColor shadingColor(const Shading &shading) const;
     void applyParagraphLook(const ParagraphState &paragraph, QTextBlockFormat &format) const;
     void applyCellLooks(OpenTable &table);
+    // headers, footers, notes and comments (rtfnotes.cpp)
+    void keepTable(Destination table, qsizetype end);
+    void enterNote(const KeywordEntry &entry);
+    QByteArray noteDocument(QByteArrayView content) const;
+    void endNote();
+    QByteArray writtenNote(QTextDocument &content) const;
+    void anchorNote(const QByteArrayList &note);
+    void insertNoteNumber();
+    void finishReading();
 
     RtfTokenizer m_tokenizer;
     std::unique_ptr<QTextDocument> m_document;
@@ -565,6 +575,30 @@ private:
     qint64 m_pictureBytes = 0;
     // The resource names of the placeholders made so far, by kind and size.
     QHash<QString, QString> m_placeholders;
+
+    QByteArrayView m_input;
+    bool m_keepNotes = true;
+    bool m_atEnd = false;
+    qsizetype m_groupStart = 0;
+    // Where the font, colour or list table being read began, and the last of each read, which
+    // notes are read with.
+    qsizetype m_tableStart = -1;
+    std::array<QByteArray, 4> m_noteTables;
+    // The depth of the group of the note being kept aside, or 0.
+    size_t m_noteDepth = 0;
+    int m_noteGroup = 0;
+    QByteArray m_noteWord;
+    qsizetype m_noteStart = 0;
+    QByteArray m_notePrefix;
+    int m_noteCount = 0;
+    QString m_commentInitials;
+    QString m_commentAuthor;
+    QByteArrayList m_headers;
+    // The characters of the last automatic note number.
+    int m_numberStart = -1;
+    int m_numberEnd = -1;
+    // The marker text the paragraph being read starts with, where its list is not a QTextList.
+    QString m_paragraphMarker;
 };
 
 } // namespace Quillmere::Internal

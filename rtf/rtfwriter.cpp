@@ -2,6 +2,7 @@
 #include "rtfwriter.h"
 
 #include "rtfcodepages.h"
+#include "rtfnotes.h"
 #include "rtfoutput.h"
 #include "rtfproperties.h"
 #include "rtfunits.h"
@@ -18,7 +19,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace Quillmere {
@@ -39,6 +42,9 @@ struct RunFormat
     bool image = false;
     // The run's font draws symbols in place of letters: 1 for any, 2 for the Symbol font.
     int symbolFont = 0;
+    // The run is a note's reference mark, or a footnote's automatic number.
+    bool note = false;
+    bool noteNumber = false;
 };
 
 // Weight, slant, underline, strike-out, super- and subscript and capitals, as keywords.
@@ -94,9 +100,20 @@ public:
         fontIndex(familyOf(document.defaultFont()));
     }
 
+    // Writes the content of a note into the file `outer` writes, with its font and colour tables.
+    Writer(const QTextDocument &document, Writer &outer)
+        : m_document(document)
+        , m_formats(document.allFormats())
+        , m_runFormats(size_t(m_formats.size()))
+        , m_paragraphLooks(size_t(m_formats.size()), -1)
+        , m_outermost(&outer.outermost())
+    {
+    }
+
     QByteArray write()
     {
         m_out.bytes.reserve(m_document.characterCount() * 5 / 4 + 1024);
+        writeHeaders();
         writeItems(m_document.rootFrame()->begin());
 
         m_out.close();
@@ -113,6 +130,7 @@ public:
         header.word("\\uc", 1);
         writeFontTable(header);
         writeColorTable(header);
+        writeMarkerLists(header);
         header.open();
         header.symbol("\\*");
         header.word("\\generator");
@@ -132,9 +150,13 @@ private:
         return font.family();
     }
 
+    Writer &outermost() { return m_outermost ? *m_outermost : *this; }
+
     // Symbol fonts need their own charset: readers map their bytes to the private use area.
     int fontIndex(const QString &family, bool symbol = false)
     {
+        if (m_outermost)
+            return m_outermost->fontIndex(family, symbol);
         const QString key = symbol ? u"\u0001"_qs + family : family;
         const auto found = m_fontIndexes.constFind(key);
         if (found != m_fontIndexes.constEnd())
@@ -148,6 +170,8 @@ private:
     // Index 0 is the automatic colour, so the first real one is 1.
     int colorIndex(const QColor &color)
     {
+        if (m_outermost)
+            return m_outermost->colorIndex(color);
         const QRgb rgb = color.rgb() & RGB_MASK;
         const auto found = m_colorIndexes.constFind(rgb);
         if (found != m_colorIndexes.constEnd())
@@ -204,6 +228,8 @@ private:
     RunFormat describeRun(const QTextCharFormat &format)
     {
         RunFormat run;
+        run.note = format.hasProperty(KeptNotes);
+        run.noteNumber = format.hasProperty(NoteNumber);
         if (format.isImageFormat()) {
             run.image = true;
             return run;
@@ -303,13 +329,159 @@ private:
         endParagraph();
         writeParagraphStart();
         QTextList *list = block.textList();
-        writeParagraphFormat(block.blockFormat(), list);
+        const QTextBlockFormat format = block.blockFormat();
+        writeParagraphFormat(format, list);
         if (hasParagraphLook(block.blockFormatIndex()))
-            writeParagraphLook(block.blockFormat());
-        if (list)
+            writeParagraphLook(format);
+        qsizetype markerLength = 0;
+        if (list) {
             writeListMarker(block, *list);
-        writeRuns(block);
+        } else if (format.hasProperty(KeptListMarker)) {
+            const QString marker = format.stringProperty(KeptListMarker);
+            if (block.text().startsWith(marker)) {
+                writeKeptMarker(block, marker);
+                markerLength = marker.size();
+            }
+        }
+        if (m_formats.at(block.charFormatIndex()).hasProperty(KeptNotes))
+            writeNotes(m_formats.at(block.charFormatIndex()));
+        writeRuns(block, markerLength);
         m_paragraphOpen = true;
+    }
+
+    // A marker kept as text is written as the item of a list whose level shows that very text,
+    // so that other readers see a list item with the marker it had.
+    void writeKeptMarker(const QTextBlock &block, const QString &marker)
+    {
+        m_out.word("\\ls", outermost().markerList(marker));
+        m_out.word("\\ilvl", 0);
+        m_out.open();
+        m_out.word("\\listtext");
+        writeRuns(block, 0, marker.size());
+        m_out.close();
+    }
+
+    int markerList(const QString &marker)
+    {
+        const auto found = m_markerLists.constFind(marker);
+        if (found != m_markerLists.constEnd())
+            return found.value();
+        m_markers.push_back(marker);
+        return *m_markerLists.insert(marker, FirstMarkerList + int(m_markers.size()) - 1);
+    }
+
+    // One list a marker, whose level shows the marker, less the white space after it, as text
+    // with no number in it.
+    void writeMarkerLists(RtfOutput &out)
+    {
+        if (m_markers.empty())
+            return;
+        out.open();
+        out.symbol("\\*");
+        out.word("\\listtable");
+        for (size_t index = 0; index < m_markers.size(); ++index) {
+            QStringView text = QStringView(m_markers[index]).trimmed();
+            text = text.first(qMin(text.size(), MaxLevelTextLength));
+            out.open();
+            out.word("\\list");
+            out.word("\\listsimple");
+            out.open();
+            out.word("\\listlevel");
+            out.word("\\levelnfc", 255);
+            out.word("\\levelstartat", 1);
+            out.open();
+            out.word("\\leveltext");
+            out.hexByte(uchar(text.size()));
+            // A tab as a byte: a control word stands for no character in a level's text, and
+            // a semicolon would end it.
+            for (const QChar character : text) {
+                const char16_t unit = character.unicode();
+                if (unit == u'\t')
+                    out.hexByte('\t');
+                else if (unit > 0x20 && unit < 0x7F && unit != ';' && unit != '\\' && unit != '{'
+                         && unit != '}')
+                    out.literal(char(unit));
+                else
+                    out.writeCharacter(unit);
+            }
+            out.literal(';');
+            out.close();
+            out.close();
+            out.word("\\listid", FirstMarkerList + qint64(index));
+            out.close();
+            out.lineEnd();
+        }
+        out.close();
+        out.open();
+        out.symbol("\\*");
+        out.word("\\listoverridetable");
+        for (size_t index = 0; index < m_markers.size(); ++index) {
+            out.open();
+            out.word("\\listoverride");
+            out.word("\\listid", FirstMarkerList + qint64(index));
+            out.word("\\listoverridecount", 0);
+            out.word("\\ls", FirstMarkerList + qint64(index));
+            out.close();
+        }
+        out.close();
+        out.lineEnd();
+    }
+
+    void writeHeaders()
+    {
+        const QByteArrayList headers
+            = m_document.rootFrame()->frameFormat().property(KeptHeaders).value<QByteArrayList>();
+        for (qsizetype i = 0; i + 1 < headers.size(); i += 2) {
+            const QByteArray &word = headers.at(i);
+            // The word is written as it is: it must be one.
+            if (word.isEmpty() || word.size() > 32
+                || !std::all_of(word.begin(), word.end(),
+                                [](char c) { return c >= 'a' && c <= 'z'; }))
+                continue;
+            m_out.open();
+            m_out.word(("\\" + word).constData());
+            writeNoteContent(headers.at(i + 1));
+            m_out.close();
+            m_out.lineEnd();
+        }
+    }
+
+    // Notes go back after their mark, once however often the mark was copied.
+    void writeNotes(const QTextFormat &format)
+    {
+        if (!outermost().m_notesWritten.insert(format.intProperty(KeptNoteId)).second)
+            return;
+        const QByteArrayList notes = format.property(KeptNotes).value<QByteArrayList>();
+        for (qsizetype i = 0; i + 3 < notes.size(); i += 4) {
+            m_out.open();
+            if (notes[i] == CommentWord) {
+                writeTextGroup("\\atnid", QString::fromUtf8(notes[i + 1]), true);
+                writeTextGroup("\\atnauthor", QString::fromUtf8(notes[i + 2]), true);
+                m_out.word("\\chatn");
+                m_out.open();
+                m_out.symbol("\\*");
+                m_out.word("\\annotation");
+                writeNoteContent(notes[i + 3]);
+                m_out.close();
+            } else {
+                m_out.word("\\footnote");
+                if (notes[i] == EndnoteWord)
+                    m_out.word("\\ftnalt");
+                writeNoteContent(notes[i + 3]);
+            }
+            m_out.close();
+        }
+    }
+
+    // The content is read and written again rather than copied, so that whatever it holds, it
+    // uses this file's fonts and colours and its groups are balanced.
+    void writeNoteContent(const QByteArray &rtf)
+    {
+        const auto content = readNoteContent(rtf);
+        Writer inner(*content, *this);
+        inner.writeItems(content->rootFrame()->begin());
+        inner.m_out.finishLine();
+        m_out.embed(inner.m_out.bytes);
     }
 
     void writeParagraphFormat(const QTextBlockFormat &format, const QTextList *list)
@@ -477,11 +649,13 @@ private:
         m_out.close();
     }
 
-    void writeTextGroup(const char *keyword, const QString &text)
+    void writeTextGroup(const char *keyword, const QString &text, bool ignorable = false)
     {
         if (text.isEmpty())
             return;
         m_out.open();
+        if (ignorable)
+            m_out.symbol("\\*");
         m_out.word(keyword);
         m_out.writeText(text);
         m_out.close();
@@ -508,13 +682,20 @@ private:
         }
     }
 
-    void writeRuns(const QTextBlock &block)
+    // The runs of the block's characters from `from` up to `to`.
+    void writeRuns(const QTextBlock &block, qsizetype from = 0,
+                   qsizetype to = std::numeric_limits<qsizetype>::max())
     {
         const QString text = block.text();
         const qsizetype blockStart = block.position();
         QString openLink;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
+            const qsizetype start = fragment.position() - blockStart;
+            if (start + fragment.length() <= from)
+                continue;
+            if (start >= to)
+                break;
             const RunFormat &run = runFormat(fragment.charFormatIndex());
             if (run.href != openLink) {
                 if (!openLink.isEmpty())
@@ -523,25 +704,61 @@ private:
                     openLinkField(run.href);
                 openLink = run.href;
             }
-            const QStringView piece
-                = QStringView(text).mid(fragment.position() - blockStart, fragment.length());
+            const qsizetype pieceStart = std::max(start, from);
+            const QStringView piece = QStringView(text).mid(
+                pieceStart, std::min<qsizetype>(start + fragment.length(), to) - pieceStart);
+            const QTextFormat &format = m_formats.at(fragment.charFormatIndex());
             if (run.image) {
-                const QTextImageFormat image
-                    = m_formats.at(fragment.charFormatIndex()).toImageFormat();
+                const QTextImageFormat image = format.toImageFormat();
                 for (qsizetype i = 0; i < piece.size(); ++i)
                     writeImage(image);
+            } else if ((run.note || run.noteNumber) && pieceStart == start) {
+                writeMarkedRun(format, run, piece);
                 continue;
+            } else {
+                writeTextRun(run, piece);
             }
-            m_out.open();
-            m_out.words(run.keywords);
-            if (run.symbolFont)
-                writeSymbolText(piece, run.symbolFont == 2);
-            else
-                m_out.writeText(piece);
-            m_out.close();
+            if (run.note)
+                writeNotes(format);
         }
         if (!openLink.isEmpty())
             closeLink();
+    }
+
+    void writeTextRun(const RunFormat &run, QStringView text)
+    {
+        m_out.open();
+        m_out.words(run.keywords);
+        if (run.symbolFont)
+            writeSymbolText(text, run.symbolFont == 2);
+        else
+            m_out.writeText(text);
+        m_out.close();
+    }
+
+    // A run that starts with a note's mark: the notes go right after the mark, and text typed
+    // after it, which took on its format, goes after them. The automatic number stays one
+    // while its characters still say it, and where this is the copy of the mark that gets the
+    // notes, or the number inside a note.
+    void writeMarkedRun(const QTextFormat &format, const RunFormat &run, QStringView piece)
+    {
+        const QString number = run.noteNumber ? format.stringProperty(NoteNumber) : QString();
+        const bool notesDue
+            = run.note && !outermost().m_notesWritten.count(format.intProperty(KeptNoteId));
+        qsizetype markLength = piece.size() > 1 && piece.front().isHighSurrogate() ? 2 : 1;
+        if (!number.isEmpty() && piece.startsWith(number) && (notesDue || !run.note)) {
+            markLength = number.size();
+            m_out.open();
+            m_out.words(run.keywords);
+            m_out.word("\\chftn");
+            m_out.close();
+        } else {
+            writeTextRun(run, piece.first(qMin(markLength, piece.size())));
+        }
+        if (run.note)
+            writeNotes(format);
+        if (markLength < piece.size())
+            writeTextRun(run, piece.sliced(markLength));
     }
 
     void openLinkField(const QString &href)
@@ -724,8 +941,16 @@ private:
     void writeTableBorder(const QTextTableFormat &format, const char *sideKeyword)
     {
         const QTextFrameFormat::BorderStyle style = format.borderStyle();
-        if (format.border() <= 0 || style == QTextFrameFormat::BorderStyle_None
-            || size_t(style) >= BorderStyleKeywords.size())
+        if (format.border() <= 0 || style == QTextFrameFormat::BorderStyle_None) {
+            // A table the file gave no lines keeps none; left unsaid, a reader draws its own.
+            if (style == QTextFrameFormat::BorderStyle_None
+                && format.hasProperty(QTextFormat::FrameBorderStyle)) {
+                m_out.word(sideKeyword);
+                m_out.word("\\brdrnone");
+            }
+            return;
+        }
+        if (size_t(style) >= BorderStyleKeywords.size())
             return;
         m_out.word(sideKeyword);
         // Outset is Qt's default, not a style anyone chose: it goes as a plain line.
@@ -794,6 +1019,11 @@ private:
     QHash<QString, std::optional<EncodedPicture>> m_images;
     RtfOutput m_out;
     int m_tableDepth = 0;
+    // The writer of the file, when this one writes a note's content into it.
+    Writer *m_outermost = nullptr;
+    std::set<int> m_notesWritten;
+    QHash<QString, int> m_markerLists;
+    std::vector<QString> m_markers;
     bool m_paragraphOpen = false;
 };
 

@@ -17,7 +17,9 @@ namespace Quillmere {
 // `\fi-360` for the marker. Tables nested in a cell are flattened into the cell's paragraphs.
 // Pictures read from a file are written back with the bytes the file held; other images are
 // encoded as PNG, and one that cannot be encoded is left out rather than written as data no
-// reader could decode.
+// reader could decode. Headers, footers, footnotes and comments the reader kept go back where
+// they were; paragraphs whose list marker was kept as text are items of a list table entry that
+// shows that marker.
 [[nodiscard]] QByteArray writeRtf(const QTextDocument &document);
 
 } // namespace Quillmere

@@ -17,6 +17,11 @@ constexpr int TextWidthTwips = 9360;
 constexpr int MinimumColumnTwips = 240;
 // Room that a list paragraph's first line hangs out by, for its marker.
 constexpr int ListMarkerTwips = 360;
+// The number of the first list written for kept markers: LibreOffice numbers the lists it makes
+// of `\pn` paragraphs from 1, and a list table entry of the same number takes their place.
+constexpr int FirstMarkerList = 1000;
+// The longest level text a list table entry holds, its length being one byte.
+constexpr qsizetype MaxLevelTextLength = 255;
 // The widest border \brdrw allows, in twips.
 constexpr int WidestBorderTwips = 75;
 

@@ -10,6 +10,7 @@
 // Hard-to-see characters come out as \uXXXX; '\', '[', '<' and '|' are escaped with '\'.
 #pragma once
 
+#include "rtfnotes.h"
 #include "rtfproperties.h"
 
 #include <QBuffer>
@@ -87,9 +88,12 @@ inline const QHash<int, QPair<QString, QString>> &valueNames()
         { QTextFormat::LineHeight, { u"lh"_qs, {} } },
         { QTextFormat::TabPositions, { u"tabs="_qs, {} } },
         { QTextFormat::FontLetterSpacing, { u"spacing"_qs, {} } },
+        { Quillmere::NoteNumber, { u"number="_qs, {} } },
     };
     return names;
 }
+
+inline QString line(const QTextDocument &document);
 
 inline QString valueText(const QVariant &value)
 {
@@ -130,7 +134,22 @@ inline QStringList properties(const QTextFormat &format)
         const QVariant &value = it.value();
         const QStringList choices = choiceNames().value(key);
         const int index = value.toInt();
+        if (key == Quillmere::KeptListMarker) {
+            words << u"marker="_qs + escaped(value.toString());
+            continue;
+        }
+        if (key == Quillmere::KeptNotes) {
+            const QByteArrayList notes = value.value<QByteArrayList>();
+            for (qsizetype i = 0; i + 3 < notes.size(); i += 4) {
+                const auto content = Quillmere::Internal::readNoteContent(notes[i + 3]);
+                words << QString::fromUtf8(notes[i] + ' ' + notes[i + 1] + ' ' + notes[i + 2])
+                             .trimmed()
+                        + u'{' + line(*content) + u'}';
+            }
+            continue;
+        }
         if (key == QTextFormat::ObjectIndex || key == QTextFormat::ObjectType
+            || key == Quillmere::KeptNoteId
             || (key >= QTextFormat::ImageName && key <= QTextFormat::ImageHeight)
             || (key == QTextFormat::FontUnderline
                 && format.hasProperty(QTextFormat::TextUnderlineStyle))
@@ -198,6 +217,8 @@ inline QString block(const QTextBlock &block, QList<const QTextList *> &lists)
                     .arg(list->itemNumber(block))
                     .arg(escaped(list->itemText(block)));
     }
+    if (block.charFormat().hasProperty(Quillmere::KeptNotes))
+        line += u'[' + properties(block.charFormat()).join(u',') + u']';
     const QStringList words = properties(block.blockFormat());
     if (!words.isEmpty())
         line += u'[' + words.join(u',') + u']';
@@ -280,6 +301,14 @@ inline void frame(QTextFrame::iterator it, QStringList &lines, QList<const QText
 inline QStringList lines(const QTextDocument &document)
 {
     QStringList lines;
+    const QByteArrayList headers = document.rootFrame()
+                                       ->frameFormat()
+                                       .property(Quillmere::KeptHeaders)
+                                       .value<QByteArrayList>();
+    for (qsizetype i = 0; i + 1 < headers.size(); i += 2) {
+        lines << u"[%1{%2}]"_qs.arg(QString::fromLatin1(headers[i]),
+                                    line(*Quillmere::Internal::readNoteContent(headers[i + 1])));
+    }
     QList<const QTextList *> lists;
     frame(document.rootFrame()->begin(), lines, lists);
     return lines;

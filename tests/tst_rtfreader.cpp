@@ -146,6 +146,14 @@ void TestRtfReader::hostileInputLoads_data()
     QTest::addRow("tab stops and borders in 100000 nested groups") << "{\\rtf1 a"
             + QByteArray("{\\tx1\\tqr\\tx2\\tb3\\brdrt\\brdrs").repeated(100000)
             + QByteArray(100000, '}') + "b}" << u"ab"_qs;
+    QTest::addRow("100000 nested groups in a footnote") << "{\\rtf1 a{\\footnote "
+            + QByteArray(100000, '{') + "deep" + QByteArray(100000, '}')
+            + "}b}" << u"<footnote{<font=Sans Serif,9pt>deep}>a<>b"_qs;
+    QTest::addRow("1000 footnotes each in the one before")
+        << "{\\rtf1 a" + QByteArray("{\\footnote n").repeated(1000) + QByteArray(1000, '}') + "b}"
+        << u"<footnote{<font=Sans Serif,9pt>n}>a<>b"_qs;
+    QTest::addRow("10000 footnotes") << "{\\rtf1 " + QByteArray("x{\\footnote n}").repeated(10000)
+            + "}" << u"<footnote{<font=Sans Serif,9pt>n}>"_qs + QString(10000, u'x');
     QTest::addRow("fields without results")
         << "{\\rtf1 " + QByteArray("{\\field{\\*\\fldinst HYPERLINK x}}").repeated(1000) + "x}"
         << u"x"_qs;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "libreoffice.h"
 #include "rtfdump.h"
+#include "rtfproperties.h"
 #include "rtfreader.h"
 #include "rtfwriter.h"
 
@@ -378,11 +379,20 @@ void TestRtfWriter::fixtures()
     QFETCH(QString, kind);
     QFETCH(QByteArray, input);
     QFETCH(QString, expected);
-    QCOMPARE(kind, u"write"_qs);
+    QVERIFY(kind == u"write" || kind == u"keeps");
     const auto document = readRtf(input);
     document->setDefaultFont(QFont(u"Arial"_qs, 12));
     const QByteArray rtf = unwrapped(writeRtf(*document));
-    const QStringList missed = misses(rtf, expected.split(u'\t'));
+    QStringList pieces = expected.split(u'\t');
+    // What a save keeps, and the same again after a second save.
+    if (kind == u"keeps") {
+        checkFileForm(writeRtf(*document));
+        const auto saved = readRtf(rtf);
+        saved->setDefaultFont(QFont(u"Arial"_qs, 12));
+        QCOMPARE(RtfDump::line(*saved), pieces.takeFirst());
+        QCOMPARE(RtfDump::line(*readRtf(writeRtf(*saved))), RtfDump::line(*saved));
+    }
+    const QStringList missed = misses(rtf, pieces);
     QVERIFY2(missed.isEmpty(), qPrintable(missed.join(u" and ") + u" in "_qs + rtf));
 }
 
@@ -441,6 +451,21 @@ void TestRtfWriter::writesWhatOnlyQtMakes_data()
                u"\\trowd\\trgaph108\\trqc\\clbrdrt\\brdrs\\brdrw15\\clbrdrl\\brdrs\\brdrw15"
                "\\clbrdrb\\brdrs\\brdrw15\\clbrdrr\\brdrs\\brdrw15\\clcbpat1\\cellx9360"_qs
            };
+    // Typing after a mark gives the text the mark's format; a copy of a mark has its notes too.
+    QTest::addRow("text typed after a note's mark, and the mark copied")
+        << Build([](QTextCursor &cursor) {
+               QTextCharFormat mark;
+               mark.setProperty(NoteNumber, u"1"_qs);
+               mark.setProperty(
+                   KeptNotes,
+                   QVariant::fromValue(QByteArrayList { FootnoteWord, {}, {}, "{\\rtf1 note}" }));
+               mark.setProperty(KeptNoteId, 1);
+               cursor.insertText(u"1xyz"_qs, mark);
+               cursor.insertText(u" again "_qs, QTextCharFormat());
+               cursor.insertText(u"1"_qs, mark);
+           })
+        << QStringList { u"{\\f0\\fs24\\chftn}{\\footnote \\pard{"_qs,
+                         u" note}}{\\f0\\fs24 xyz}{\\f0\\fs24  again }{\\f0\\fs24 1}}$"_qs };
     QTest::addRow("picture scaled by its width")
         << Build([](QTextCursor &cursor) { insertImage(cursor, smallImage(), 8); })
         << QStringList { u"{\\pict\\pngblip\\picw4\\pich3\\picwgoal120\\pichgoal90 89504e47"_qs };
