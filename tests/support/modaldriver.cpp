@@ -16,8 +16,6 @@
 namespace {
 
 constexpr int PollIntervalMs = 20;
-// How long a dialog may show while the next step waits for another kind.
-constexpr qint64 PatienceMs = 5000;
 
 } // namespace
 
@@ -25,8 +23,6 @@ ModalDriver::ModalDriver()
 {
     QTimer::singleShot(PollIntervalMs, &m_timerContext, [this] { poll(); });
 }
-
-ModalDriver::~ModalDriver() = default;
 
 QString ModalDriver::problems() const
 {
@@ -43,43 +39,25 @@ void ModalDriver::poll()
     QTimer::singleShot(PollIntervalMs, &m_timerContext, [this] { poll(); });
     QWidget *modal = QApplication::activeModalWidget();
     // A step that waits, for a listing say, leaves its own dialog up without being stuck.
-    if (!modal || !modal->isVisible() || m_inSteps.contains(modal)) {
-        m_unmatchedFor.invalidate();
+    if (!modal || !modal->isVisible() || m_inSteps.contains(modal))
+        return;
+    if (m_steps.empty() || !modal->metaObject()->inherits(m_steps.front().kind)) {
+        QString shown = QLatin1String(modal->metaObject()->className());
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            shown += u" saying \""_qs + box->text() + u'"';
+        m_problems << shown + u" showed out of turn"_qs;
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
         return;
     }
-    if (!m_steps.empty() && modal->metaObject()->inherits(m_steps.front().kind)) {
-        const Step step = std::move(m_steps.front());
-        m_steps.pop_front();
-        m_unmatchedFor.invalidate();
-        const QPointer<QWidget> handled = modal;
-        m_inSteps.append(handled);
-        step.run(modal);
-        m_inSteps.removeOne(handled);
-        return;
-    }
-    if (m_steps.empty()) {
-        giveUpOn(modal, QStringLiteral("no step expected it"));
-        return;
-    }
-    if (!m_unmatchedFor.isValid())
-        m_unmatchedFor.start();
-    else if (m_unmatchedFor.hasExpired(PatienceMs))
-        giveUpOn(modal,
-                 QStringLiteral("the next step waits for a %1")
-                     .arg(QLatin1String(m_steps.front().kind->className())));
-}
-
-void ModalDriver::giveUpOn(QWidget *modal, const QString &why)
-{
-    QString shown = QLatin1String(modal->metaObject()->className());
-    if (auto *box = qobject_cast<QMessageBox *>(modal))
-        shown += u" saying \""_qs + box->text() + u'"';
-    m_problems << shown + u" showed but "_qs + why;
-    m_unmatchedFor.invalidate();
-    if (auto *dialog = qobject_cast<QDialog *>(modal))
-        dialog->reject();
-    else
-        modal->close();
+    const Step step = std::move(m_steps.front());
+    m_steps.pop_front();
+    const QPointer<QWidget> handled = modal;
+    m_inSteps.append(handled);
+    step.run(modal);
+    m_inSteps.removeOne(handled);
 }
 
 QLineEdit *fileNameEdit(QFileDialog *dialog)

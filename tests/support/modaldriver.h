@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QObject>
 #include <QStringList>
@@ -14,16 +13,13 @@ class QFileDialog;
 class QLineEdit;
 
 // Plays the person at the keyboard while the code under test waits in a modal dialog: each
-// step runs, in order, once a modal widget of its kind is showing. A dialog no step is waiting
-// for, or a step whose dialog never shows, is recorded and the dialog closed, so a fault makes
-// the test fail instead of leaving it waiting for ever.
+// step runs, in order, on the next modal widget that shows. A widget of another kind than the
+// step expects, or one no step is left for, is recorded and closed, and so is a step that never
+// ran: a fault makes the test fail instead of leaving it waiting for ever.
 class ModalDriver
 {
 public:
     ModalDriver();
-    ~ModalDriver();
-    ModalDriver(const ModalDriver &) = delete;
-    ModalDriver &operator=(const ModalDriver &) = delete;
 
     template<typename Widget> ModalDriver &on(std::function<void(Widget *)> step)
     {
@@ -43,12 +39,10 @@ private:
     };
 
     void poll();
-    void giveUpOn(QWidget *modal, const QString &why);
 
     QObject m_timerContext;
     std::deque<Step> m_steps;
     QList<QWidget *> m_inSteps; // widgets whose steps are running, innermost last
-    QElapsedTimer m_unmatchedFor;
     QStringList m_problems;
 };
 
