@@ -12,22 +12,7 @@
 #include <QTest>
 #include <QTextCursor>
 
-#include <memory>
-
 using namespace Quillmere;
-
-namespace {
-
-// Key states the test sets by hand.
-struct FakeKeys final : KeyStateSource
-{
-    bool isCapsLockOn() override { return capsLock; }
-    bool isInsertToggleOn() override { return insert; }
-    bool capsLock = false;
-    bool insert = false;
-};
-
-} // namespace
 
 class TestStatusBar : public QObject
 {
@@ -38,8 +23,6 @@ private slots:
     void panelsLayOutByTheTable_data();
     void panelsLayOutByTheTable();
     void panelsInTheWindow();
-    void indicatorsShowAndSayKeyState_data();
-    void indicatorsShowAndSayKeyState();
     void pressesAtTheWindowToggleOnce_data();
     void pressesAtTheWindowToggleOnce();
     void clockChangesOnTime_data();
@@ -113,43 +96,6 @@ void TestStatusBar::panelsInTheWindow()
     QCOMPARE(editor->text(QAccessible::Name), u"Document"_qs);
 }
 
-void TestStatusBar::indicatorsShowAndSayKeyState_data()
-{
-    QTest::addColumn<bool>("capsLock");
-    QTest::addColumn<bool>("insert");
-    QTest::addColumn<QStringList>("names");
-    QTest::addRow("both off") << false << false
-                              << QStringList { u"Caps Lock off"_qs, u"Overwrite off"_qs };
-    QTest::addRow("Caps Lock on") << true << false
-                                  << QStringList { u"Caps Lock on"_qs, u"Overwrite off"_qs };
-    QTest::addRow("overwriting") << false << true
-                                 << QStringList { u"Caps Lock off"_qs, u"Overwrite on"_qs };
-}
-
-// Lit, a panel is enabled; a screen reader hears its state in its name.
-void TestStatusBar::indicatorsShowAndSayKeyState()
-{
-    QFETCH(bool, capsLock);
-    QFETCH(bool, insert);
-    QFETCH(QStringList, names);
-    auto keys = std::make_unique<FakeKeys>();
-    FakeKeys &state = *keys;
-    // From the opposite state, so that every panel has to change.
-    state.capsLock = !capsLock;
-    state.insert = !insert;
-    StatusBar bar(nullptr, std::move(keys));
-    state.capsLock = capsLock;
-    state.insert = insert;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(bar.panel(i + 1));
-        QVERIFY(accessible);
-        QTRY_COMPARE(accessible->text(QAccessible::Name), names.at(i));
-        QVERIFY(!accessible->text(QAccessible::Description).isEmpty());
-        QCOMPARE(bar.panel(i + 1)->isEnabled(), names.at(i).endsWith(u" on"));
-    }
-    QCOMPARE(bar.panel(1)->text(), u"CAPS"_qs);
-}
-
 void TestStatusBar::pressesAtTheWindowToggleOnce_data()
 {
     QTest::addColumn<Qt::Key>("key");
@@ -184,17 +130,34 @@ void TestStatusBar::pressesAtTheWindowToggleOnce()
     QTest::keyClick(window.fileDialog()->windowHandle(), Qt::Key_Insert);
     QVERIFY(!editor->overwriteMode());
 
+    // Lit, a panel is enabled; a screen reader hears its state in its name.
+    const auto verifyPanels = [&](bool capsLockLit, bool insertLit) {
+        for (const auto &[panel, name] :
+             { std::pair(1, capsLockLit ? u"Caps Lock on"_qs : u"Caps Lock off"_qs),
+               { 2, insertLit ? u"Overwrite on"_qs : u"Overwrite off"_qs } }) {
+            QLabel *label = window.statusBar()->panel(panel);
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(label);
+            QVERIFY(accessible);
+            QTRY_COMPARE(accessible->text(QAccessible::Name), name);
+            QVERIFY(!accessible->text(QAccessible::Description).isEmpty());
+            QCOMPARE(label->isEnabled(), name.endsWith(u" on"));
+        }
+    };
     PressedKeyState keys;
-    QTest::keyClick(window.windowHandle(), key, modifiers);
-    QKeyEvent held(QEvent::KeyPress, key, modifiers, QString(), true);
-    QCoreApplication::sendEvent(window.windowHandle(), &held);
-    QCOMPARE(keys.isCapsLockOn(), capsLock);
-    QCOMPARE(keys.isInsertToggleOn(), insert);
-    QCOMPARE(editor->overwriteMode(), insert);
-    QTRY_COMPARE(window.statusBar()->panel(1)->isEnabled(), capsLock);
-    QTRY_COMPARE(window.statusBar()->panel(2)->isEnabled(), insert);
-    QTest::keyClicks(editor, u"X"_qs);
-    QCOMPARE(editor->documentText(), insert ? u"Xbc"_qs : u"Xabc"_qs);
+    for (const bool again : { false, true }) {
+        QTest::keyClick(window.windowHandle(), key, modifiers);
+        QKeyEvent held(QEvent::KeyPress, key, modifiers, QString(), true);
+        QCoreApplication::sendEvent(window.windowHandle(), &held);
+        // Pressed again, a toggle goes back off.
+        QCOMPARE(keys.isCapsLockOn(), capsLock && !again);
+        QCOMPARE(keys.isInsertToggleOn(), insert && !again);
+        QCOMPARE(editor->overwriteMode(), insert && !again);
+        verifyPanels(capsLock && !again, insert && !again);
+        if (!again) {
+            QTest::keyClicks(editor, u"X"_qs);
+            QCOMPARE(editor->documentText(), insert ? u"Xbc"_qs : u"Xabc"_qs);
+        }
+    }
 }
 
 void TestStatusBar::clockChangesOnTime_data()
