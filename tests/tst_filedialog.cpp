@@ -125,7 +125,6 @@ void TestFileDialog::settingsHoldOnEveryShowing()
         QCOMPARE(
             answer(dialog.choosePath(showing % 2 ? FileDialogMode::Open : FileDialogMode::Save)),
             showing % 2 == 0 && showing < 4 ? answer(std::nullopt) : existing);
-    QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
 }
 
 void TestFileDialog::filterEntriesListTheirFiles()
@@ -153,7 +152,6 @@ void TestFileDialog::filterEntriesListTheirFiles()
         shown->reject();
     });
     QCOMPARE(answer(dialog.choosePath(FileDialogMode::Open)), answer(std::nullopt));
-    QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
 }
 
 // Qt's dialog would swap the typed name's extension for the new entry's, or clear it.
@@ -177,7 +175,6 @@ void TestFileDialog::changingTheEntryKeepsTheTypedName()
         pressAcceptButton(shown);
     });
     QCOMPARE(answer(dialog.choosePath(FileDialogMode::Save)), folder.filePath(u"notes"_qs));
-    QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
 }
 
 // Return typed while the list of completions shows takes the name; the list must go with the
@@ -204,7 +201,6 @@ void TestFileDialog::typedNameLeavesNoCompletionsBehind()
         QTest::keyClick(completions, Qt::Key_Return);
     });
     QCOMPARE(answer(dialog.choosePath(FileDialogMode::Open)), folder.filePath(u"letter.txt"_qs));
-    QVERIFY2(driver.problems().isEmpty(), qPrintable(driver.problems()));
     QTest::qWait(200);
     QVERIFY(!completions->isVisible());
 }

@@ -19,17 +19,18 @@ constexpr int PollIntervalMs = 20;
 
 } // namespace
 
-ModalDriver::ModalDriver()
+ModalDriver::ModalDriver(std::source_location made)
+    : m_made(made)
 {
     QTimer::singleShot(PollIntervalMs, &m_timerContext, [this] { poll(); });
 }
 
-QString ModalDriver::problems() const
+ModalDriver::~ModalDriver()
 {
-    QStringList problems = m_problems;
     if (!m_steps.empty())
-        problems << QStringLiteral("%1 step(s) never ran").arg(m_steps.size());
-    return problems.join(u"; "_qs);
+        m_problems << QStringLiteral("%1 step(s) never ran").arg(m_steps.size());
+    if (!m_problems.isEmpty())
+        QTest::qFail(qPrintable(m_problems.join(u"; "_qs)), m_made.file_name(), int(m_made.line()));
 }
 
 void ModalDriver::poll()

@@ -8,18 +8,20 @@
 
 #include <deque>
 #include <functional>
+#include <source_location>
 
 class QFileDialog;
 class QLineEdit;
 
 // Plays the person at the keyboard while the code under test waits in a modal dialog: each
 // step runs, in order, on the next modal widget that shows. A widget of another kind than the
-// step expects, or one no step is left for, is recorded and closed, and so is a step that never
-// ran: a fault makes the test fail instead of leaving it waiting for ever.
+// step expects, or one no step is left for, is closed at once, so that a fault cannot leave the
+// test waiting for ever; it, and any step that never ran, fail the test when the driver goes.
 class ModalDriver
 {
 public:
-    ModalDriver();
+    explicit ModalDriver(std::source_location made = std::source_location::current());
+    ~ModalDriver();
 
     template<typename Widget> ModalDriver &on(std::function<void(Widget *)> step)
     {
@@ -27,9 +29,6 @@ public:
                             [step](QWidget *widget) { step(static_cast<Widget *>(widget)); } });
         return *this;
     }
-
-    // What went wrong, empty when every step ran and no other dialog showed.
-    QString problems() const;
 
 private:
     struct Step
@@ -43,6 +42,7 @@ private:
     QObject m_timerContext;
     std::deque<Step> m_steps;
     QList<QWidget *> m_inSteps; // widgets whose steps are running, innermost last
+    std::source_location m_made;
     QStringList m_problems;
 };
 
