@@ -8,6 +8,7 @@
 #include <QCompleter>
 #include <QDir>
 #include <QLineEdit>
+#include <QListView>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +31,30 @@ QStringList filterEntries(QFileDialog *dialog)
         texts << u"current: "_qs + combo->currentText();
     }
     return texts;
+}
+
+// The names the dialog lists in its current folder, sorted.
+QStringList listedNames(QFileDialog *dialog)
+{
+    auto *view = dialog->findChild<QListView *>(u"listView"_qs);
+    if (!view)
+        return {};
+    const QAbstractItemModel *model = view->model();
+    QStringList names;
+    for (int row = 0; row < model->rowCount(view->rootIndex()); ++row)
+        names << model->index(row, 0, view->rootIndex()).data().toString();
+    names.sort();
+    return names;
+}
+
+// Picks the file type entry at `index` (from 0) as a person does, with the arrow keys.
+void pickFilterEntry(QFileDialog *dialog, int index)
+{
+    auto *combo = dialog->findChild<QComboBox *>(u"fileTypeCombo"_qs);
+    QVERIFY(combo);
+    for (int presses = 0; presses < combo->count() && combo->currentIndex() != index; ++presses)
+        QTest::keyClick(combo, combo->currentIndex() > index ? Qt::Key_Up : Qt::Key_Down);
+    QCOMPARE(combo->currentIndex(), index);
 }
 
 } // namespace

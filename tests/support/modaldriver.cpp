@@ -3,12 +3,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QListView>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -92,28 +90,6 @@ void acceptFileName(QFileDialog *dialog, const QString &name)
 {
     typeFileName(dialog, name);
     pressAcceptButton(dialog);
-}
-
-QStringList listedNames(QFileDialog *dialog)
-{
-    auto *view = dialog->findChild<QListView *>(u"listView"_qs);
-    if (!view)
-        return {};
-    const QAbstractItemModel *model = view->model();
-    QStringList names;
-    for (int row = 0; row < model->rowCount(view->rootIndex()); ++row)
-        names << model->index(row, 0, view->rootIndex()).data().toString();
-    names.sort();
-    return names;
-}
-
-void pickFilterEntry(QFileDialog *dialog, int index)
-{
-    auto *combo = dialog->findChild<QComboBox *>(u"fileTypeCombo"_qs);
-    QVERIFY(combo);
-    for (int presses = 0; presses < combo->count() && combo->currentIndex() != index; ++presses)
-        QTest::keyClick(combo, combo->currentIndex() > index ? Qt::Key_Up : Qt::Key_Down);
-    QCOMPARE(combo->currentIndex(), index);
 }
 
 void pressButton(QMessageBox *box, QMessageBox::StandardButton which)

@@ -54,10 +54,6 @@ void typeFileName(QFileDialog *dialog, const QString &name);
 void pressAcceptButton(QFileDialog *dialog);
 // Types `name` and presses Open or Save.
 void acceptFileName(QFileDialog *dialog, const QString &name);
-// Picks the dialog's file type entry at `index` (from 0) as a person does, with the arrow keys.
-void pickFilterEntry(QFileDialog *dialog, int index);
-// The names the dialog lists in its current folder, sorted.
-QStringList listedNames(QFileDialog *dialog);
 
 // Presses one of the message box's buttons.
 void pressButton(QMessageBox *box, QMessageBox::StandardButton button);
