@@ -37,10 +37,8 @@ private slots:
     void init();
     void windowAsItOpens();
     void dispatchMatchesExactKeysOnly();
-    void onlyRightPressOpensMenuAtPointer_data();
-    void onlyRightPressOpensMenuAtPointer();
-    void everyPathCopiesAndPastesAlike_data();
-    void everyPathCopiesAndPastesAlike();
+    void everyPathRunsTheClipboardCommands_data();
+    void everyPathRunsTheClipboardCommands();
     void resizingMovesOnlyTheEditorWidthUnlessMinimised();
     void applyAndExitButtons();
 
@@ -52,7 +50,7 @@ private:
         return qAbs(pixelsToTwips(pixels, dpi) - twips) <= pixelsToTwips(1, dpi);
     }
     void clickButton(const QString &key);
-    void runCommand(const QString &path, const QString &key);
+    void runAction(const QString &action);
 
     std::unique_ptr<Form1> m_window;
 };
@@ -67,7 +65,6 @@ void TestMainWindow::initTestCase()
 
 void TestMainWindow::init()
 {
-    QGuiApplication::clipboard()->clear();
     m_window->editor()->setDocumentText(TwoLines);
     QTextCursor cursor = m_window->editor()->textCursor();
     cursor.setPosition(0);
@@ -82,22 +79,37 @@ void TestMainWindow::clickButton(const QString &key)
     QTest::mouseClick(m_window->toolBar()->widgetForAction(button), Qt::LeftButton);
 }
 
-// Runs `key` the way `path` names: a toolbar button, a menu item or the editor's key.
-void TestMainWindow::runCommand(const QString &path, const QString &key)
+// Runs `action`: "toolbar" or "menu" and the command's key, or a key sequence in the editor.
+// The menu opens at the pointer on a right press, with Shift held too; "menu dismissed" closes
+// it with Escape, and a "left press" must not open it.
+void TestMainWindow::runAction(const QString &action)
 {
+    const QString path = action.section(u' ', 0, 0);
+    const QString key = action.section(u' ', 1);
+    QWidget *viewport = m_window->editor()->viewport();
     QMenu *menu = m_window->popupMenu();
     if (path == u"toolbar") {
         clickButton(key);
     } else if (path == u"menu") {
-        QTest::mousePress(m_window->editor()->viewport(), Qt::RightButton, {}, PressPoint);
-        QTRY_VERIFY(menu->isVisible());
-        QAction *item = menu->findChild<QAction *>(key);
-        QVERIFY(item && item->isShortcutVisibleInContextMenu());
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        QTest::mousePress(viewport, Qt::RightButton, Qt::ShiftModifier, PressPoint);
+        QTRY_COMPARE(QApplication::activePopupWidget(), menu);
+        QCOMPARE(menu->pos(), viewport->mapToGlobal(PressPoint));
+        if (key == u"dismissed") {
+            QTest::keyClick(menu, Qt::Key_Escape);
+        } else {
+            QAction *item = menu->findChild<QAction *>(key);
+            QVERIFY(item && item->isShortcutVisibleInContextMenu());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        }
         QTRY_VERIFY(!menu->isVisible());
+    } else if (path == u"left") {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, PressPoint);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, PressPoint);
+        QTest::qWait(50);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
     } else {
-        QTest::keyClick(m_window->editor(), key == u"copy" ? Qt::Key_C : Qt::Key_V,
-                        Qt::ControlModifier);
+        const QKeyCombination keys = QKeySequence(action)[0];
+        QTest::keyClick(m_window->editor(), keys.key(), keys.keyboardModifiers());
     }
 }
 
@@ -167,59 +179,41 @@ void TestMainWindow::dispatchMatchesExactKeysOnly()
     QCOMPARE(editor.documentText(), u"Some  Text "_qs);
 }
 
-void TestMainWindow::onlyRightPressOpensMenuAtPointer_data()
+void TestMainWindow::everyPathRunsTheClipboardCommands_data()
 {
-    QTest::addColumn<Qt::MouseButton>("button");
-    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("clipboard");
 
-    QTest::addRow("right with shift opens")
-        << Qt::RightButton << Qt::KeyboardModifiers(Qt::ShiftModifier);
-    QTest::addRow("left never") << Qt::LeftButton << Qt::KeyboardModifiers();
+    const QString copied = u"alpha\nbeta"_qs;
+    const QString pasted = u"X\r\nY gamma"_qs;
+    const QString offered = u"X\rY"_qs;
+    for (const QString &action :
+         { u"toolbar copy"_qs, u"menu copy"_qs, u"Ctrl+C"_qs, u"Ctrl+Ins"_qs })
+        QTest::addRow("%s", qPrintable(action)) << action << TwoLines << copied;
+    for (const QString &action :
+         { u"toolbar paste"_qs, u"menu paste"_qs, u"Ctrl+V"_qs, u"Shift+Ins"_qs })
+        QTest::addRow("%s", qPrintable(action)) << action << pasted << offered;
+    for (const QString &action : { u"Ctrl+X"_qs, u"Shift+Del"_qs })
+        QTest::addRow("%s", qPrintable(action)) << action << u" gamma"_qs << copied;
+    for (const QString &action : { u"menu dismissed"_qs, u"left press"_qs })
+        QTest::addRow("%s", qPrintable(action)) << action << TwoLines << offered;
 }
 
-void TestMainWindow::onlyRightPressOpensMenuAtPointer()
+// Every way to a command has the same effect: copies and cuts put plain text only, pastes take
+// the clipboard's lines once, as CR LF; a dismissed menu or a left press change nothing, and
+// Insert with a modifier leaves typing over alone.
+void TestMainWindow::everyPathRunsTheClipboardCommands()
 {
-    QFETCH(Qt::MouseButton, button);
-    QFETCH(Qt::KeyboardModifiers, modifiers);
-    QWidget *viewport = m_window->editor()->viewport();
-    QGuiApplication::clipboard()->setText(u"held"_qs);
-
-    QTest::mousePress(viewport, button, modifiers, PressPoint);
-    if (button != Qt::RightButton) {
-        QTest::mouseRelease(viewport, button, modifiers, PressPoint);
-        QTest::qWait(50);
-        QCOMPARE(QApplication::activePopupWidget(), nullptr);
-        return;
-    }
-    QTRY_COMPARE(QApplication::activePopupWidget(), m_window->popupMenu());
-    QCOMPARE(m_window->popupMenu()->pos(), viewport->mapToGlobal(PressPoint));
-    // Dismissed, it does nothing.
-    QTest::keyClick(m_window->popupMenu(), Qt::Key_Escape);
-    QTRY_VERIFY(!m_window->popupMenu()->isVisible());
-    QCOMPARE(m_window->editor()->documentText(), TwoLines);
-    QCOMPARE(QGuiApplication::clipboard()->text(), u"held"_qs);
-}
-
-void TestMainWindow::everyPathCopiesAndPastesAlike_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addRow("toolbar button") << u"toolbar"_qs;
-    QTest::addRow("menu item") << u"menu"_qs;
-    QTest::addRow("key in the editor") << u"keys"_qs;
-}
-
-void TestMainWindow::everyPathCopiesAndPastesAlike()
-{
-    QFETCH(QString, path);
-    runCommand(path, u"copy"_qs);
-    QCOMPARE(QGuiApplication::clipboard()->text(), u"alpha\nbeta"_qs);
+    QFETCH(QString, action);
+    QFETCH(QString, document);
+    QFETCH(QString, clipboard);
+    QGuiApplication::clipboard()->setText(u"X\rY"_qs);
+    runAction(action);
+    QCOMPARE(m_window->editor()->documentText(), document);
+    QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
     QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
-    QCOMPARE(m_window->editor()->documentText(), TwoLines);
-
-    QGuiApplication::clipboard()->setText(u"one\ntwo"_qs);
-    runCommand(path, u"paste"_qs);
-    QCOMPARE(m_window->editor()->documentText(), u"one\r\ntwo gamma"_qs);
-    QCOMPARE(QGuiApplication::clipboard()->text(), u"one\ntwo"_qs);
+    QVERIFY(!m_window->editor()->overwriteMode());
 }
 
 void TestMainWindow::resizingMovesOnlyTheEditorWidthUnlessMinimised()

@@ -12,22 +12,7 @@
 #include <QTest>
 #include <QTextCursor>
 
-#include <memory>
-
 using namespace Quillmere;
-
-namespace {
-
-// Key states the test sets by hand.
-struct FakeKeys final : KeyStateSource
-{
-    bool isCapsLockOn() override { return capsLock; }
-    bool isInsertToggleOn() override { return insert; }
-    bool capsLock = false;
-    bool insert = false;
-};
-
-} // namespace
 
 class TestStatusBar : public QObject
 {
@@ -38,11 +23,8 @@ private slots:
     void panelsLayOutByTheTable_data();
     void panelsLayOutByTheTable();
     void panelsInTheWindow();
-    void indicatorsShowAndSayKeyState_data();
-    void indicatorsShowAndSayKeyState();
-    void insertInTheWindowTogglesOverwriteAndIndicator();
-    void pressesCountOnceAtTheWindow_data();
-    void pressesCountOnceAtTheWindow();
+    void pressesAtTheWindowToggleOnce_data();
+    void pressesAtTheWindowToggleOnce();
     void clockChangesOnTime_data();
     void clockChangesOnTime();
     void msecsToClockChangeCountsDown_data();
@@ -114,73 +96,7 @@ void TestStatusBar::panelsInTheWindow()
     QCOMPARE(editor->text(QAccessible::Name), u"Document"_qs);
 }
 
-void TestStatusBar::indicatorsShowAndSayKeyState_data()
-{
-    QTest::addColumn<bool>("capsLock");
-    QTest::addColumn<bool>("insert");
-    QTest::addColumn<QStringList>("names");
-    QTest::addRow("both off") << false << false
-                              << QStringList { u"Caps Lock off"_qs, u"Overwrite off"_qs };
-    QTest::addRow("Caps Lock on") << true << false
-                                  << QStringList { u"Caps Lock on"_qs, u"Overwrite off"_qs };
-    QTest::addRow("overwriting") << false << true
-                                 << QStringList { u"Caps Lock off"_qs, u"Overwrite on"_qs };
-}
-
-// Lit, a panel is enabled; a screen reader hears its state in its name.
-void TestStatusBar::indicatorsShowAndSayKeyState()
-{
-    QFETCH(bool, capsLock);
-    QFETCH(bool, insert);
-    QFETCH(QStringList, names);
-    auto keys = std::make_unique<FakeKeys>();
-    FakeKeys &state = *keys;
-    // From the opposite state, so that every panel has to change.
-    state.capsLock = !capsLock;
-    state.insert = !insert;
-    StatusBar bar(nullptr, std::move(keys));
-    state.capsLock = capsLock;
-    state.insert = insert;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(bar.panel(i + 1));
-        QVERIFY(accessible);
-        QTRY_COMPARE(accessible->text(QAccessible::Name), names.at(i));
-        QVERIFY(!accessible->text(QAccessible::Description).isEmpty());
-        QCOMPARE(bar.panel(i + 1)->isEnabled(), names.at(i).endsWith(u" on"));
-    }
-    QCOMPARE(bar.panel(1)->text(), u"CAPS"_qs);
-}
-
-// Insert pressed at the window toggles typing over, from either key; pressed in another window
-// of the program, the file dialog, it leaves typing as it is.
-void TestStatusBar::insertInTheWindowTogglesOverwriteAndIndicator()
-{
-    Form1 window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    RichTextEditor *editor = window.editor();
-    QLabel *ins = window.statusBar()->panel(2);
-    editor->setDocumentText(u"abc"_qs);
-    editor->moveCursor(QTextCursor::Start);
-    window.fileDialog()->winId();
-    QTest::keyClick(window.fileDialog()->windowHandle(), Qt::Key_Insert);
-    QVERIFY(!editor->overwriteMode());
-    QVERIFY(!ins->isEnabled());
-
-    QTest::keyClick(window.windowHandle(), Qt::Key_Insert);
-    QVERIFY(editor->overwriteMode());
-    QTRY_VERIFY(ins->isEnabled());
-    QTest::keyClicks(editor, u"X"_qs);
-    QCOMPARE(editor->documentText(), u"Xbc"_qs);
-
-    QTest::keyClick(window.windowHandle(), Qt::Key_Insert, Qt::KeypadModifier);
-    QVERIFY(!editor->overwriteMode());
-    QTRY_VERIFY(!ins->isEnabled());
-    QTest::keyClicks(editor, u"Y"_qs);
-    QCOMPARE(editor->documentText(), u"XYbc"_qs);
-}
-
-void TestStatusBar::pressesCountOnceAtTheWindow_data()
+void TestStatusBar::pressesAtTheWindowToggleOnce_data()
 {
     QTest::addColumn<Qt::Key>("key");
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
@@ -195,30 +111,52 @@ void TestStatusBar::pressesCountOnceAtTheWindow_data()
         << Qt::Key_Insert << Qt::KeyboardModifiers(Qt::KeypadModifier) << false << true;
 }
 
-void TestStatusBar::pressesCountOnceAtTheWindow()
+// A toggle pressed at the window counts once, however far the press travels among its widgets
+// and however long the key is held; Insert also toggles typing over, and the panels follow.
+// Pressed in another window of the program, the file dialog, Insert leaves typing as it is.
+void TestStatusBar::pressesAtTheWindowToggleOnce()
 {
     QFETCH(Qt::Key, key);
     QFETCH(Qt::KeyboardModifiers, modifiers);
     QFETCH(bool, capsLock);
     QFETCH(bool, insert);
-    PressedKeyState keys;
-    // A widget that ignores every key, so the press travels on to its parent.
-    QWidget window;
-    auto *child = new QWidget(&window);
-    child->setFocusPolicy(Qt::StrongFocus);
+    Form1 window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    child->setFocus();
+    RichTextEditor *editor = window.editor();
+    editor->setDocumentText(u"abc"_qs);
+    editor->moveCursor(QTextCursor::Start);
+    window.fileDialog()->winId();
+    QTest::keyClick(window.fileDialog()->windowHandle(), Qt::Key_Insert);
+    QVERIFY(!editor->overwriteMode());
 
-    QTest::keyClick(window.windowHandle(), key, modifiers);
-    // A key held down repeats its press, which must not flip the toggle again.
-    for (const bool repeated : { false, true }) {
-        if (repeated) {
-            QKeyEvent held(QEvent::KeyPress, key, modifiers, QString(), true);
-            QCoreApplication::sendEvent(window.windowHandle(), &held);
+    // Lit, a panel is enabled; a screen reader hears its state in its name.
+    const auto verifyPanels = [&](bool capsLockLit, bool insertLit) {
+        for (const auto &[panel, name] :
+             { std::pair(1, capsLockLit ? u"Caps Lock on"_qs : u"Caps Lock off"_qs),
+               { 2, insertLit ? u"Overwrite on"_qs : u"Overwrite off"_qs } }) {
+            QLabel *label = window.statusBar()->panel(panel);
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(label);
+            QVERIFY(accessible);
+            QTRY_COMPARE(accessible->text(QAccessible::Name), name);
+            QVERIFY(!accessible->text(QAccessible::Description).isEmpty());
+            QCOMPARE(label->isEnabled(), name.endsWith(u" on"));
         }
-        QCOMPARE(keys.isCapsLockOn(), capsLock);
-        QCOMPARE(keys.isInsertToggleOn(), insert);
+    };
+    PressedKeyState keys;
+    for (const bool again : { false, true }) {
+        QTest::keyClick(window.windowHandle(), key, modifiers);
+        QKeyEvent held(QEvent::KeyPress, key, modifiers, QString(), true);
+        QCoreApplication::sendEvent(window.windowHandle(), &held);
+        // Pressed again, a toggle goes back off.
+        QCOMPARE(keys.isCapsLockOn(), capsLock && !again);
+        QCOMPARE(keys.isInsertToggleOn(), insert && !again);
+        QCOMPARE(editor->overwriteMode(), insert && !again);
+        verifyPanels(capsLock && !again, insert && !again);
+        if (!again) {
+            QTest::keyClicks(editor, u"X"_qs);
+            QCOMPARE(editor->documentText(), insert ? u"Xbc"_qs : u"Xabc"_qs);
+        }
     }
 }
 

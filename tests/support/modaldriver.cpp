@@ -3,12 +3,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QListView>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -16,24 +14,21 @@
 namespace {
 
 constexpr int PollIntervalMs = 20;
-// How long a dialog may show while the next step waits for another kind.
-constexpr qint64 PatienceMs = 5000;
 
 } // namespace
 
-ModalDriver::ModalDriver()
+ModalDriver::ModalDriver(std::source_location made)
+    : m_made(made)
 {
     QTimer::singleShot(PollIntervalMs, &m_timerContext, [this] { poll(); });
 }
 
-ModalDriver::~ModalDriver() = default;
-
-QString ModalDriver::problems() const
+ModalDriver::~ModalDriver()
 {
-    QStringList problems = m_problems;
     if (!m_steps.empty())
-        problems << QStringLiteral("%1 step(s) never ran").arg(m_steps.size());
-    return problems.join(u"; "_qs);
+        m_problems << QStringLiteral("%1 step(s) never ran").arg(m_steps.size());
+    if (!m_problems.isEmpty())
+        QTest::qFail(qPrintable(m_problems.join(u"; "_qs)), m_made.file_name(), int(m_made.line()));
 }
 
 void ModalDriver::poll()
@@ -43,43 +38,25 @@ void ModalDriver::poll()
     QTimer::singleShot(PollIntervalMs, &m_timerContext, [this] { poll(); });
     QWidget *modal = QApplication::activeModalWidget();
     // A step that waits, for a listing say, leaves its own dialog up without being stuck.
-    if (!modal || !modal->isVisible() || m_inSteps.contains(modal)) {
-        m_unmatchedFor.invalidate();
+    if (!modal || !modal->isVisible() || m_inSteps.contains(modal))
+        return;
+    if (m_steps.empty() || !modal->metaObject()->inherits(m_steps.front().kind)) {
+        QString shown = QLatin1String(modal->metaObject()->className());
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            shown += u" saying \""_qs + box->text() + u'"';
+        m_problems << shown + u" showed out of turn"_qs;
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
         return;
     }
-    if (!m_steps.empty() && modal->metaObject()->inherits(m_steps.front().kind)) {
-        const Step step = std::move(m_steps.front());
-        m_steps.pop_front();
-        m_unmatchedFor.invalidate();
-        const QPointer<QWidget> handled = modal;
-        m_inSteps.append(handled);
-        step.run(modal);
-        m_inSteps.removeOne(handled);
-        return;
-    }
-    if (m_steps.empty()) {
-        giveUpOn(modal, QStringLiteral("no step expected it"));
-        return;
-    }
-    if (!m_unmatchedFor.isValid())
-        m_unmatchedFor.start();
-    else if (m_unmatchedFor.hasExpired(PatienceMs))
-        giveUpOn(modal,
-                 QStringLiteral("the next step waits for a %1")
-                     .arg(QLatin1String(m_steps.front().kind->className())));
-}
-
-void ModalDriver::giveUpOn(QWidget *modal, const QString &why)
-{
-    QString shown = QLatin1String(modal->metaObject()->className());
-    if (auto *box = qobject_cast<QMessageBox *>(modal))
-        shown += u" saying \""_qs + box->text() + u'"';
-    m_problems << shown + u" showed but "_qs + why;
-    m_unmatchedFor.invalidate();
-    if (auto *dialog = qobject_cast<QDialog *>(modal))
-        dialog->reject();
-    else
-        modal->close();
+    const Step step = std::move(m_steps.front());
+    m_steps.pop_front();
+    const QPointer<QWidget> handled = modal;
+    m_inSteps.append(handled);
+    step.run(modal);
+    m_inSteps.removeOne(handled);
 }
 
 QLineEdit *fileNameEdit(QFileDialog *dialog)
@@ -113,28 +90,6 @@ void acceptFileName(QFileDialog *dialog, const QString &name)
 {
     typeFileName(dialog, name);
     pressAcceptButton(dialog);
-}
-
-QStringList listedNames(QFileDialog *dialog)
-{
-    auto *view = dialog->findChild<QListView *>(u"listView"_qs);
-    if (!view)
-        return {};
-    const QAbstractItemModel *model = view->model();
-    QStringList names;
-    for (int row = 0; row < model->rowCount(view->rootIndex()); ++row)
-        names << model->index(row, 0, view->rootIndex()).data().toString();
-    names.sort();
-    return names;
-}
-
-void pickFilterEntry(QFileDialog *dialog, int index)
-{
-    auto *combo = dialog->findChild<QComboBox *>(u"fileTypeCombo"_qs);
-    QVERIFY(combo);
-    for (int presses = 0; presses < combo->count() && combo->currentIndex() != index; ++presses)
-        QTest::keyClick(combo, combo->currentIndex() > index ? Qt::Key_Up : Qt::Key_Down);
-    QCOMPARE(combo->currentIndex(), index);
 }
 
 void pressButton(QMessageBox *box, QMessageBox::StandardButton which)

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QObject>
 #include <QStringList>
@@ -9,21 +8,20 @@
 
 #include <deque>
 #include <functional>
+#include <source_location>
 
 class QFileDialog;
 class QLineEdit;
 
 // Plays the person at the keyboard while the code under test waits in a modal dialog: each
-// step runs, in order, once a modal widget of its kind is showing. A dialog no step is waiting
-// for, or a step whose dialog never shows, is recorded and the dialog closed, so a fault makes
-// the test fail instead of leaving it waiting for ever.
+// step runs, in order, on the next modal widget that shows. A widget of another kind than the
+// step expects, or one no step is left for, is closed at once, so that a fault cannot leave the
+// test waiting for ever; it, and any step that never ran, fail the test when the driver goes.
 class ModalDriver
 {
 public:
-    ModalDriver();
+    explicit ModalDriver(std::source_location made = std::source_location::current());
     ~ModalDriver();
-    ModalDriver(const ModalDriver &) = delete;
-    ModalDriver &operator=(const ModalDriver &) = delete;
 
     template<typename Widget> ModalDriver &on(std::function<void(Widget *)> step)
     {
@@ -31,9 +29,6 @@ public:
                             [step](QWidget *widget) { step(static_cast<Widget *>(widget)); } });
         return *this;
     }
-
-    // What went wrong, empty when every step ran and no other dialog showed.
-    QString problems() const;
 
 private:
     struct Step
@@ -43,12 +38,11 @@ private:
     };
 
     void poll();
-    void giveUpOn(QWidget *modal, const QString &why);
 
     QObject m_timerContext;
     std::deque<Step> m_steps;
     QList<QWidget *> m_inSteps; // widgets whose steps are running, innermost last
-    QElapsedTimer m_unmatchedFor;
+    std::source_location m_made;
     QStringList m_problems;
 };
 
@@ -60,10 +54,6 @@ void typeFileName(QFileDialog *dialog, const QString &name);
 void pressAcceptButton(QFileDialog *dialog);
 // Types `name` and presses Open or Save.
 void acceptFileName(QFileDialog *dialog, const QString &name);
-// Picks the dialog's file type entry at `index` (from 0) as a person does, with the arrow keys.
-void pickFilterEntry(QFileDialog *dialog, int index);
-// The names the dialog lists in its current folder, sorted.
-QStringList listedNames(QFileDialog *dialog);
 
 // Presses one of the message box's buttons.
 void pressButton(QMessageBox *box, QMessageBox::StandardButton button);
