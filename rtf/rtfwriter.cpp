@@ -34,6 +34,12 @@ int toTwips(double pixels)
     return qRound(pixels * TwipsPerDocumentPixel);
 }
 
+bool anyHasNotes(const QList<QTextFormat> &formats)
+{
+    return std::any_of(formats.cbegin(), formats.cend(),
+                       [](const QTextFormat &format) { return format.hasProperty(KeptNotes); });
+}
+
 // What a run needs from its character format, worked out once per format.
 struct RunFormat
 {
@@ -96,6 +102,7 @@ public:
         , m_formats(document.allFormats())
         , m_runFormats(size_t(m_formats.size()))
         , m_paragraphLooks(size_t(m_formats.size()), -1)
+        , m_hasNotes(anyHasNotes(m_formats))
     {
         fontIndex(familyOf(document.defaultFont()));
     }
@@ -106,6 +113,7 @@ public:
         , m_formats(document.allFormats())
         , m_runFormats(size_t(m_formats.size()))
         , m_paragraphLooks(size_t(m_formats.size()), -1)
+        , m_hasNotes(anyHasNotes(m_formats))
         , m_outermost(&outer.outermost())
     {
     }
@@ -343,7 +351,8 @@ private:
                 markerLength = marker.size();
             }
         }
-        if (m_formats.at(block.charFormatIndex()).hasProperty(KeptNotes))
+        // Finding a block's character format costs a search through the document.
+        if (m_hasNotes && m_formats.at(block.charFormatIndex()).hasProperty(KeptNotes))
             writeNotes(m_formats.at(block.charFormatIndex()));
         writeRuns(block, markerLength);
         m_paragraphOpen = true;
@@ -1012,6 +1021,7 @@ private:
     // Per format index: whether a block format has a look beyond margins and alignment, or
     // -1 where not yet known.
     std::vector<qint8> m_paragraphLooks;
+    bool m_hasNotes = false;
     std::vector<Font> m_fonts;
     QHash<QString, int> m_fontIndexes;
     std::vector<QRgb> m_colors;
