@@ -86,9 +86,9 @@ struct Avx2
 
     template<bool ReplacePunctuation> Block classify(__m256i units) const
     {
-        const __m256i low = _mm256_and_si256(units, _mm256_set1_epi16(0x0F));
+        const __m256i low = _mm256_and_si256(units, m_lowNibbles);
         // Every unit from 0x80 on takes row 8 of the high-nibble table, which is empty.
-        const __m256i high = _mm256_min_epu16(_mm256_srli_epi16(units, 4), _mm256_set1_epi16(8));
+        const __m256i high = _mm256_min_epu16(_mm256_srli_epi16(units, 4), m_highNibbleLimit);
         const __m256i classes = _mm256_and_si256(_mm256_shuffle_epi8(m_lowNibble, low),
                                                  _mm256_shuffle_epi8(m_highNibble, high));
         __m256i replaced = units;
@@ -112,14 +112,11 @@ struct Avx2
         return _mm256_alignr_epi8(separators, before, 14);
     }
 
-    static bool isAscii(__m256i units)
-    {
-        return _mm256_testz_si256(units, _mm256_set1_epi16(short(0xFF80)));
-    }
+    bool isAscii(__m256i units) const { return _mm256_testz_si256(units, m_beyondAscii); }
 
     __m256i setCase(const Block &block, __m256i atStart) const
     {
-        const __m256i caseBit = _mm256_set1_epi16(0x20);
+        const __m256i caseBit = m_caseBit;
         const __m256i letterCaseBits
             = _mm256_and_si256(inClasses(block.classes, m_letterClasses), caseBit);
         // A letter's case bit should be clear at a word start and set elsewhere.
@@ -139,7 +136,7 @@ struct Avx2
         // Rows past the planes all take row 64, which is in neither window.
         const __m256i rows = _mm256_min_epu16(
             _mm256_subs_epu16(_mm256_srli_epi16(units, 4), m_firstRow), m_rowCount);
-        const __m256i rowBytes = _mm256_or_si256(rows, _mm256_slli_epi16(rows, 8));
+        const __m256i rowBytes = _mm256_shuffle_epi8(rows, m_lowBytesTwice);
         // vpshufb gives 0 at an index with bit 7 set; the saturating add sets it from 16 on.
         const __m256i firstIndex = _mm256_adds_epu8(rowBytes, m_windowBias);
         const __m256i secondIndex
@@ -154,9 +151,9 @@ struct Avx2
                                                       lookUp(&Window::upperUnitsHigh), m_highBytes);
         const __m256i lowerUnits = _mm256_blendv_epi8(lookUp(&Window::lowerUnitsLow),
                                                       lookUp(&Window::lowerUnitsHigh), m_highBytes);
-        const __m256i lane = _mm256_and_si256(units, m_lowNibbles);
-        const __m256i bitIndex
-            = _mm256_xor_si256(_mm256_or_si256(lane, _mm256_slli_epi16(lane, 8)), m_highByteEight);
+        const __m256i laneTwice
+            = _mm256_and_si256(_mm256_shuffle_epi8(units, m_lowBytesTwice), m_lowNibbleBytes);
+        const __m256i bitIndex = _mm256_xor_si256(laneTwice, m_highByteEight);
         const __m256i bit = _mm256_shuffle_epi8(m_laneBits, bitIndex);
         if (!_mm256_testz_si256(_mm256_and_si256(upperUnits, lowerUnits), bit))
             return storeThroughTables(target, units, atStart);
@@ -210,6 +207,14 @@ struct Avx2
     __m256i m_lowNibbles = opaque(_mm256_set1_epi16(0x0F));
     __m256i m_highByteEight = opaque(_mm256_set1_epi16(0x0800));
     __m256i m_ones = opaque(_mm256_set1_epi16(1));
+    __m256i m_highNibbleLimit = opaque(_mm256_set1_epi16(8));
+    __m256i m_beyondAscii = opaque(_mm256_set1_epi16(short(0xFF80)));
+    __m256i m_caseBit = opaque(_mm256_set1_epi16(0x20));
+    __m256i m_lowNibbleBytes = opaque(_mm256_set1_epi8(0x0F));
+    // vpshufb control that copies each lane's low byte to its high byte.
+    __m256i m_lowBytesTwice
+        = opaque(_mm256_setr_epi8(0, 0, 2, 2, 4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14, 0, 0, 2, 2,
+                                  4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14));
     // Entry k below 8 is 2^k: looked up at n in a lane's low byte and at n ^ 8 in its high
     // byte, it gives the 16-bit 2^n for n from 0 to 15.
     __m256i m_laneBits
