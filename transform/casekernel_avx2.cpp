@@ -10,9 +10,9 @@ namespace {
 
 // Sixteen units a vector. ASCII units are classified by two nibble lookups (vpshufb). Units of
 // Latin-1 and Latin Extended-A (rows 0-15 of CaseRows) and of Greek and basic Cyrillic (rows
-// 48-63) take their row's delta from byte planes kept in registers, again by vpshufb: gathers
-// are slow on the processors that have AVX2 but not AVX-512. A block with any other non-ASCII
-// unit, or an irregular one, takes both case images of each unit from the tables by gathers.
+// 48-63) take their row's delta from byte planes, again by vpshufb, because gathers are slow
+// on the processors that have AVX2 but not AVX-512. A block with any other non-ASCII unit, or
+// an irregular one, takes both case images of each unit from the tables by gathers.
 struct Avx2
 {
     static constexpr std::ptrdiff_t Lanes = 16;
@@ -127,8 +127,8 @@ struct Avx2
     }
 
     // Non-ASCII lanes outside the two windows of rows, or irregular in theirs, send the block
-    // through the gathers. ASCII lanes take row 0, C1 controls without case, so they add
-    // nothing to setCase's result.
+    // through the gathers. ASCII lanes take row 0, the C1 controls, which have no case and add
+    // nothing to setCase's result (the exhaustive tests would see it otherwise).
     [[gnu::always_inline]] void storeBeyondAscii(char16_t *target, const char16_t *,
                                                  const Block &block, __m256i atStart) const
     {
