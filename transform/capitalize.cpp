@@ -19,6 +19,7 @@ struct CaseTables
 {
     alignas(64) char16_t images[0x10000][2];
     CaseRows rows;
+    CaseRowPlanes planes;
 };
 
 char16_t singleUnitImage(char32_t image, char16_t unit)
@@ -73,6 +74,34 @@ void fillCaseRows(CaseRows &rows, const char16_t (&images)[0x10000][2])
     }
 }
 
+void fillCaseRowPlanes(CaseRowPlanes &planes, const CaseRows &rows)
+{
+    for (int row = 0; row < CaseRows::Count; ++row) {
+        const auto lowerDelta = std::int16_t(rows.lowerDelta[row]);
+        const auto upperDelta = std::int16_t(rows.upperDelta[row]);
+        const int delta = lowerDelta != 0 ? lowerDelta : -upperDelta;
+        const bool fitsByte = delta >= -128 && delta <= 127;
+        std::uint16_t upperUnits = rows.irregular[row];
+        std::uint16_t lowerUnits = rows.irregular[row];
+        for (int lane = 0; lane < 16; ++lane) {
+            const auto bit = std::uint16_t(1u << lane);
+            const bool isUpper = rows.lowerChanges[row] & bit;
+            const bool isLower = rows.upperChanges[row] & bit;
+            const bool regular = fitsByte && !(isUpper && isLower)
+                && (!isUpper || lowerDelta == delta) && (!isLower || upperDelta == -delta);
+            if (isUpper || isLower) {
+                upperUnits |= isUpper || !regular ? bit : 0;
+                lowerUnits |= isLower || !regular ? bit : 0;
+            }
+        }
+        planes.upperUnitsLow[row] = static_cast<unsigned char>(upperUnits);
+        planes.upperUnitsHigh[row] = static_cast<unsigned char>(upperUnits >> 8);
+        planes.lowerUnitsLow[row] = static_cast<unsigned char>(lowerUnits);
+        planes.lowerUnitsHigh[row] = static_cast<unsigned char>(lowerUnits >> 8);
+        planes.delta[row] = static_cast<signed char>(fitsByte ? delta : 0);
+    }
+}
+
 // Built once from Qt's Unicode data, so the hot loop is a plain lookup and never depends on
 // the process locale.
 const CaseTables &caseTables()
@@ -95,6 +124,7 @@ const CaseTables &caseTables()
             }
         }
         fillCaseRows(built->rows, built->images);
+        fillCaseRowPlanes(built->planes, built->rows);
         return built;
     }();
     return *tables;
@@ -272,6 +302,7 @@ CaseRule withTables(CaseRule rule)
 {
     rule.images = caseTables().images;
     rule.rows = &caseTables().rows;
+    rule.planes = &caseTables().planes;
     return rule;
 }
 

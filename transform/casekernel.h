@@ -26,6 +26,19 @@ struct CaseRows
     char16_t irregular[Count];
 };
 
+// The same rows in byte planes, one byte a row, for kernels whose lookups take 16 bytes
+// (vpshufb). A row has one delta: a unit with its bit in upperUnits is upper case and its lower
+// case is unit + delta; one with its bit in lowerUnits is lower case and its upper case is
+// unit - delta. A unit whose images are not these has its bit in both; the rest have no case.
+struct CaseRowPlanes
+{
+    unsigned char upperUnitsLow[CaseRows::Count];
+    unsigned char upperUnitsHigh[CaseRows::Count];
+    unsigned char lowerUnitsLow[CaseRows::Count];
+    unsigned char lowerUnitsHigh[CaseRows::Count];
+    signed char delta[CaseRows::Count];
+};
+
 // Everything a block kernel needs to know about the rule, in plain arrays.
 struct CaseRule
 {
@@ -33,6 +46,7 @@ struct CaseRule
     // one 32-bit load fetches the pair.
     const char16_t (*images)[2];
     const CaseRows *rows;
+    const CaseRowPlanes *planes;
 
     // ASCII classes by nibble: a unit below 0x80 is in a class when the class's bit is set in
     // both lowNibble[unit & 15] and highNibble[unit >> 4]. highNibble[8] is 0 and stands for
