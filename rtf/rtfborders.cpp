@@ -17,13 +17,24 @@ constexpr int DefaultBorderTwips = 15;
 // The widest border `\brdrw` allows.
 constexpr int MaxBorderTwips = 75;
 
+// A drawn line's width in pixels: Qt draws nothing of a line thinner than one, and Word's
+// everyday half-point line is.
+double shownWidth(int twips)
+{
+    return std::max(1.0, twips / TwipsPerDocumentPixel);
+}
+
 // Sets the side of a border whose width property is `widthProperty`; Qt orders the properties
 // of the four sides' widths, then styles, then brushes, and so do ours.
 void setBorderSide(QTextFormat &format, int widthProperty, int side, const BorderLine &line,
                    const QColor &color)
 {
     const bool drawn = line.style != QTextFrameFormat::BorderStyle_None;
-    format.setProperty(widthProperty + side, drawn ? line.width / TwipsPerDocumentPixel : 0.0);
+    // Paragraph borders are kept for the save only, so they keep their exact width.
+    const double width = widthProperty == QTextFormat::TableCellTopBorder
+        ? shownWidth(line.width)
+        : line.width / TwipsPerDocumentPixel;
+    format.setProperty(widthProperty + side, drawn ? width : 0.0);
     format.setProperty(widthProperty + 4 + side, int(line.style));
     if (drawn && color.isValid())
         format.setProperty(widthProperty + 8 + side, QBrush(color));
@@ -270,7 +281,7 @@ void RtfReader::applyCellLooks(OpenTable &table)
         const BorderLine common = commonLine(m_cellLooks);
         const bool drawn = common.style != QTextFrameFormat::BorderStyle_None;
         QTextTableFormat format = qtTable->format();
-        format.setBorder(drawn ? common.width / TwipsPerDocumentPixel : 0);
+        format.setBorder(drawn ? shownWidth(common.width) : 0);
         format.setBorderStyle(QTextFrameFormat::BorderStyle(common.style));
         if (const QColor color = m_colors.at(common.color); drawn && color.isValid())
             format.setBorderBrush(color);
@@ -280,12 +291,12 @@ void RtfReader::applyCellLooks(OpenTable &table)
     const QTextTableFormat tableFormat = qtTable->format();
     BorderLine tableLine;
     tableLine.style = quint8(tableFormat.borderStyle());
-    tableLine.width = qint16(qRound(tableFormat.border() * TwipsPerDocumentPixel));
+    const double tableWidth = tableFormat.border();
     const QColor tableColor = tableFormat.borderBrush().color();
     const auto likeTable = [&](const BorderLine &line) {
         return line.style == tableLine.style
             && (line.style == QTextFrameFormat::BorderStyle_None
-                || (line.width == tableLine.width
+                || (qFuzzyCompare(shownWidth(line.width), tableWidth)
                     && (m_colors.at(line.color).isValid() ? m_colors.at(line.color) == tableColor
                                                           : tableColor == QColor(Qt::darkGray))));
     };
