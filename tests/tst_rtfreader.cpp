@@ -63,6 +63,7 @@ private slots:
     void hostileInputLoads_data();
     void hostileInputLoads();
     void longRowsAreBounded();
+    void placeholderNamesItsKindWhereItFits();
 };
 
 void TestRtfReader::fixtures_data()
@@ -157,6 +158,13 @@ void TestRtfReader::hostileInputLoads_data()
     QTest::addRow("fields without results")
         << "{\\rtf1 " + QByteArray("{\\field{\\*\\fldinst HYPERLINK x}}").repeated(1000) + "x}"
         << u"x"_qs;
+    QTest::addRow("marker text past its bound")
+        << "{\\rtf1{\\listtext " + QByteArray(300, 'm') + "\\tab z}x}" << QString(256, u'm') + u'x';
+    // The level's number arrives past the bound of its text, so the text has none.
+    QTest::addRow("list level text past its bound")
+        << "{\\rtf1{\\*\\listtable{\\list{\\listlevel{\\leveltext\\u300?" + QByteArray(255, 'x')
+            + "\\u0 ?;}}\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\ls1 y}"
+        << u"y"_qs;
 }
 
 void TestRtfReader::hostileInputLoads()
@@ -181,6 +189,27 @@ void TestRtfReader::longRowsAreBounded()
     QCOMPARE(lines.filter(u"[cell1,"_qs).size(), 63);
     QCOMPARE(lines.indexOf(u"[cell2,36]"_qs) + 1, lines.lastIndexOf(u"x"_qs));
     QCOMPARE(lines.filter(QRegularExpression(u"^x$"_qs)).size(), 100);
+}
+
+// The box for a picture not decoded names its kind where the name fits, 16 by 10 pixels.
+void TestRtfReader::placeholderNamesItsKindWhereItFits()
+{
+    const auto named = [](int width, int height) {
+        const auto document
+            = readRtf(u"{\\rtf1{\\pict\\picw%1\\pich%2 00}}"_qs.arg(width).arg(height).toLatin1());
+        const QString name
+            = document->begin().begin().fragment().charFormat().toImageFormat().name();
+        QImage inside
+            = document->resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+        // Inside the frame, the name is whatever differs from the box's own colour.
+        inside = inside.copy(inside.rect().adjusted(1, 1, -1, -1));
+        QImage empty(inside.size(), inside.format());
+        empty.fill(inside.pixel(0, 0));
+        return inside != empty;
+    };
+    QVERIFY(named(16, 10));
+    QVERIFY(!named(15, 10));
+    QVERIFY(!named(16, 9));
 }
 
 QTEST_MAIN(TestRtfReader)
