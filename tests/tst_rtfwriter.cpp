@@ -451,6 +451,11 @@ void TestRtfWriter::writesWhatOnlyQtMakes_data()
                u"\\trowd\\trgaph108\\trqc\\clbrdrt\\brdrs\\brdrw15\\clbrdrl\\brdrs\\brdrw15"
                "\\clbrdrb\\brdrs\\brdrw15\\clbrdrr\\brdrs\\brdrw15\\clcbpat1\\cellx9360"_qs
            };
+    QTest::addRow("table border style Qt does not have") << Build([](QTextCursor &cursor) {
+        QTextTableFormat format;
+        format.setBorderStyle(QTextFrameFormat::BorderStyle(11));
+        cursor.insertTable(1, 1, format);
+    }) << QStringList { u"\\trowd\\trgaph108\\cellx9360"_qs };
     // Typing after a mark gives the text the mark's format; a copy of a mark has its notes too.
     QTest::addRow("text typed after a note's mark, and the mark copied")
         << Build([](QTextCursor &cursor) {
