@@ -17,6 +17,8 @@
 #include <QTextFrame>
 #include <QTextTable>
 
+#include <sys/resource.h>
+
 using namespace Quillmere;
 
 namespace {
@@ -76,6 +78,7 @@ private slots:
     void refusesWhatCannotBeHeld_data();
     void refusesWhatCannotBeHeld();
     void refusalLeavesTheDocument();
+    void limitOnDataIsTheMemoryAvailable();
     void deepNestingIsFlattened_data();
     void deepNestingIsFlattened();
     void longTablesSaveAsOneTable();
@@ -90,6 +93,8 @@ void TestRtfScale::refusesWhatCannotBeHeld_data()
 
     const QByteArray paragraphs = "{\\rtf1 " + QByteArray("x\\par ").repeated(100000) + "}";
     const QByteArray cells = "{\\rtf1 " + QByteArray("x\\cell ").repeated(100000) + "}";
+    // Its character and paragraph, at 4 and 200 bytes, and no table cell.
+    QTest::addRow("one character in just its memory") << QByteArray("x") << qint64(204) << false;
     QTest::addRow("paragraphs that fit") << paragraphs << 32 * OneMegabyte << false;
     QTest::addRow("as many cells as do not") << cells << 32 * OneMegabyte << true;
     QTest::addRow("paragraphs in too little memory") << paragraphs << 8 * OneMegabyte << true;
@@ -126,6 +131,22 @@ void TestRtfScale::refusalLeavesTheDocument()
     QVERIFY(!result);
     QVERIFY2(result.reason.contains(u"memory"_qs), qPrintable(result.reason));
     QCOMPARE(editor.documentText(), u"kept"_qs);
+}
+
+// However much memory the machine has, the process has no more than its limit lets it take.
+void TestRtfScale::limitOnDataIsTheMemoryAvailable()
+{
+    const rlim_t limit = rlim_t(1024 * OneMegabyte);
+    rlimit saved {};
+    QCOMPARE(getrlimit(RLIMIT_DATA, &saved), 0);
+    if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max < limit)
+        QSKIP("the hard limit on data is under 1 GB");
+    rlimit lowered = saved;
+    lowered.rlim_cur = limit;
+    QCOMPARE(setrlimit(RLIMIT_DATA, &lowered), 0);
+    const qint64 available = availableMemoryBytes();
+    QCOMPARE(setrlimit(RLIMIT_DATA, &saved), 0);
+    QVERIFY2(available > 0 && available <= qint64(limit), qPrintable(QString::number(available)));
 }
 
 void TestRtfScale::deepNestingIsFlattened_data()
