@@ -167,6 +167,64 @@ struct Avx2
         store(target, _mm256_add_epi16(setCase(block, atStart), step));
     }
 
+    // Two non-ASCII blocks share their lookups: packing their rows into one vector of bytes
+    // (vpackuswb keeps each 128-bit half in order: the first block's units, then the
+    // second's) lets each vpshufb serve 32 units, and vpunpck*bw takes the blocks apart again.
+    static constexpr bool PairsBlocks = true;
+
+    [[gnu::always_inline]] void storePairBeyondAscii(char16_t *target, const Block &first,
+                                                     __m256i firstAtStart, const Block &second,
+                                                     __m256i secondAtStart) const
+    {
+        const auto rowsOf = [this](__m256i units) {
+            return _mm256_min_epu16(_mm256_subs_epu16(_mm256_srli_epi16(units, 4), m_firstRow),
+                                    m_rowCount);
+        };
+        const __m256i rowBytes
+            = _mm256_packus_epi16(rowsOf(first.replaced), rowsOf(second.replaced));
+        const __m256i firstIndex = _mm256_adds_epu8(rowBytes, m_windowBias);
+        const __m256i secondIndex
+            = _mm256_adds_epu8(_mm256_xor_si256(rowBytes, m_secondWindow), m_windowBias);
+        const auto eachOnItsOwn = [&] {
+            storeBeyondAscii(target, nullptr, first, firstAtStart);
+            storeBeyondAscii(target + Lanes, nullptr, second, secondAtStart);
+        };
+        if (_mm256_movemask_epi8(_mm256_and_si256(firstIndex, secondIndex)) != 0)
+            return eachOnItsOwn();
+        const auto lookUp = [&](__m256i Window::*plane) {
+            return _mm256_or_si256(_mm256_shuffle_epi8(m_windows[0].*plane, firstIndex),
+                                   _mm256_shuffle_epi8(m_windows[1].*plane, secondIndex));
+        };
+        // A unit's bit sits in the low plane for units 0-7 of its row, in the high one for 8-15.
+        const __m256i columns
+            = _mm256_packus_epi16(_mm256_and_si256(first.replaced, m_lowNibbles),
+                                  _mm256_and_si256(second.replaced, m_lowNibbles));
+        const __m256i bit = _mm256_shuffle_epi8(m_columnBits, columns);
+        const __m256i inHighPlane = _mm256_cmpgt_epi8(columns, m_seven);
+        const __m256i upperUnits = _mm256_blendv_epi8(lookUp(&Window::upperUnitsLow),
+                                                      lookUp(&Window::upperUnitsHigh), inHighPlane);
+        const __m256i lowerUnits = _mm256_blendv_epi8(lookUp(&Window::lowerUnitsLow),
+                                                      lookUp(&Window::lowerUnitsHigh), inHighPlane);
+        if (!_mm256_testz_si256(_mm256_and_si256(upperUnits, lowerUnits), bit))
+            return eachOnItsOwn();
+        // vpacksswb keeps the all-ones and all-zeros lanes as they are.
+        const __m256i atStart = _mm256_packs_epi16(firstAtStart, secondAtStart);
+        const __m256i changing = _mm256_blendv_epi8(upperUnits, lowerUnits, atStart);
+        const __m256i changes = _mm256_cmpeq_epi8(_mm256_and_si256(changing, bit), bit);
+        const __m256i deltas = _mm256_and_si256(changes, lookUp(&Window::delta));
+        // Each delta byte widened to its lane with its sign.
+        const __m256i firstDeltas = _mm256_srai_epi16(_mm256_unpacklo_epi8(deltas, deltas), 8);
+        const __m256i secondDeltas = _mm256_srai_epi16(_mm256_unpackhi_epi8(deltas, deltas), 8);
+        store(target,
+              _mm256_add_epi16(
+                  setCase(first, firstAtStart),
+                  _mm256_sign_epi16(firstDeltas, _mm256_or_si256(firstAtStart, m_ones))));
+        store(target + Lanes,
+              _mm256_add_epi16(
+                  setCase(second, secondAtStart),
+                  _mm256_sign_epi16(secondDeltas, _mm256_or_si256(secondAtStart, m_ones))));
+    }
+
     // Keeps a constant in a register or on the stack: left visible, GCC rebuilds it from a
     // general register inside the loop, three instructions for each use.
     static __m256i opaque(__m256i constant)
@@ -215,6 +273,11 @@ struct Avx2
     __m256i m_lowBytesTwice
         = opaque(_mm256_setr_epi8(0, 0, 2, 2, 4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14, 0, 0, 2, 2,
                                   4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14));
+    __m256i m_seven = opaque(_mm256_set1_epi8(7));
+    // Entry k is 2^(k mod 8): a unit's bit within its plane's byte.
+    __m256i m_columnBits = opaque(_mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, char(128), 1, 2, 4, 8,
+                                                   16, 32, 64, char(128), 1, 2, 4, 8, 16, 32, 64,
+                                                   char(128), 1, 2, 4, 8, 16, 32, 64, char(128)));
     // Entry k below 8 is 2^k: looked up at n in a lane's low byte and at n ^ 8 in its high
     // byte, it gives the 16-bit 2^n for n from 0 to 15.
     __m256i m_laneBits

@@ -19,6 +19,8 @@ namespace Quillmere {
 //   setCase(block, start)  the finished ASCII block
 //   storeBeyondAscii(target, source, block, start)
 //                          the finished block for any units
+//   PairsBlocks            optional: then storePairBeyondAscii(target, first, firstStart,
+//                          second, secondStart) finishes two consecutive non-ASCII blocks
 // Instantiated only with an `Isa` local to its translation unit, so every copy stays there.
 template<typename Isa, bool ReplacePunctuation>
 std::ptrdiff_t capitalizeBlocks(const char16_t *source, char16_t *target, std::ptrdiff_t count,
@@ -27,6 +29,34 @@ std::ptrdiff_t capitalizeBlocks(const char16_t *source, char16_t *target, std::p
     const Isa isa(rule);
     auto previousSeparators = Isa::carryIn(atWordStart);
     std::ptrdiff_t done = 0;
+    if constexpr (requires { Isa::PairsBlocks; }) {
+        for (; done + 2 * Isa::Lanes <= count; done += 2 * Isa::Lanes) {
+            const auto firstUnits = Isa::load(source + done);
+            const auto secondUnits = Isa::load(source + done + Isa::Lanes);
+            const auto first = isa.template classify<ReplacePunctuation>(firstUnits);
+            const auto second = isa.template classify<ReplacePunctuation>(secondUnits);
+            const auto firstAtStart = Isa::shiftIn(first.separators, previousSeparators);
+            const auto secondAtStart = Isa::shiftIn(second.separators, first.separators);
+            previousSeparators = second.separators;
+            char16_t *firstTarget = target + done;
+            char16_t *secondTarget = firstTarget + Isa::Lanes;
+            const bool firstAscii = isa.isAscii(firstUnits);
+            const bool secondAscii = isa.isAscii(secondUnits);
+            if (!firstAscii && !secondAscii) {
+                isa.storePairBeyondAscii(firstTarget, first, firstAtStart, second, secondAtStart);
+                continue;
+            }
+            if (firstAscii)
+                Isa::store(firstTarget, isa.setCase(first, firstAtStart));
+            else
+                isa.storeBeyondAscii(firstTarget, source + done, first, firstAtStart);
+            if (secondAscii)
+                Isa::store(secondTarget, isa.setCase(second, secondAtStart));
+            else
+                isa.storeBeyondAscii(secondTarget, source + done + Isa::Lanes, second,
+                                     secondAtStart);
+        }
+    }
     for (; done + Isa::Lanes <= count; done += Isa::Lanes) {
         const auto units = Isa::load(source + done);
         const auto block = isa.template classify<ReplacePunctuation>(units);
