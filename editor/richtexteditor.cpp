@@ -193,11 +193,10 @@ QString RichTextEditor::documentText() const
         return *m_pendingText;
     if (!m_batchBreaks)
         return toDocumentText(joinTableParts(*document(), document()->toRawText(), 0));
-    // In a batch, every pass over the whole text is followed by a repaint: megabytes take long
-    // enough for two passes in a row to freeze the window.
-    const QString qtText = joinTableParts(*document(), document()->toRawText(), 0);
-    m_batchBreaks->take();
-    QString text = toDocumentText(qtText);
+    // In a batch the text is read a slice at a time with repaints between slices, and every
+    // pass over the whole text is followed by one: megabytes take long enough to freeze the
+    // window.
+    QString text = documentTextInSlices(*document(), *m_batchBreaks);
     m_batchBreaks->take();
     return text;
 }

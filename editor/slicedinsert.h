@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QString>
 #include <QStringView>
 
 class QTextCharFormat;
@@ -36,5 +37,9 @@ void insertTextInSlices(QTextCursor &cursor, QStringView text, const QTextCharFo
 // comes out as one.
 void insertDocumentPartInSlices(QTextCursor &cursor, const QTextDocument &source, int from, int to,
                                 PaintBreaks &breaks);
+
+// The document's text as documentText() gives it (joinTableParts, then toDocumentText), read a
+// slice at a time with paint breaks between slices.
+[[nodiscard]] QString documentTextInSlices(const QTextDocument &document, PaintBreaks &breaks);
 
 } // namespace Quillmere
