@@ -189,8 +189,10 @@ RichTextEditor::RichTextEditor(QWidget *parent)
 
 QString RichTextEditor::documentText() const
 {
+    // Handed out unshared, so that the next pass of the batch rewrites it in place instead of
+    // into fresh memory at once.
     if (m_pendingText)
-        return *m_pendingText;
+        return copyInSlices(*m_pendingText, *m_batchBreaks);
     if (!m_batchBreaks)
         return toDocumentText(joinTableParts(*document(), document()->toRawText(), 0));
     // In a batch the text is read a slice at a time with repaints between slices, and every

@@ -110,4 +110,17 @@ QString documentTextInSlices(const QTextDocument &document, PaintBreaks &breaks)
     return text;
 }
 
+QString copyInSlices(QStringView text, PaintBreaks &breaks)
+{
+    QString copy(text.size(), Qt::Uninitialized);
+    auto *target = copy.data();
+    for (qsizetype start = 0; start < text.size(); start += SliceUnits) {
+        const QStringView slice
+            = text.sliced(start, std::min<qsizetype>(SliceUnits, text.size() - start));
+        std::copy(slice.begin(), slice.end(), target + start);
+        breaks.take();
+    }
+    return copy;
+}
+
 } // namespace Quillmere

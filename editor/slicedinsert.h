@@ -42,4 +42,9 @@ void insertDocumentPartInSlices(QTextCursor &cursor, const QTextDocument &source
 // slice at a time with paint breaks between slices.
 [[nodiscard]] QString documentTextInSlices(const QTextDocument &document, PaintBreaks &breaks);
 
+// A copy of `text` made a slice at a time with paint breaks between slices: the first writes to
+// fresh memory cost far more than the copying, and a copy nobody else holds can be rewritten in
+// place.
+[[nodiscard]] QString copyInSlices(QStringView text, PaintBreaks &breaks);
+
 } // namespace Quillmere
