@@ -189,15 +189,16 @@ RichTextEditor::RichTextEditor(QWidget *parent)
 
 QString RichTextEditor::documentText() const
 {
+    // Handed out unshared, so that the next pass of the batch rewrites it in place instead of
+    // into fresh memory at once.
     if (m_pendingText)
-        return *m_pendingText;
+        return copyInSlices(*m_pendingText, *m_batchBreaks);
     if (!m_batchBreaks)
         return toDocumentText(joinTableParts(*document(), document()->toRawText(), 0));
-    // In a batch, every pass over the whole text is followed by a repaint: megabytes take long
-    // enough for two passes in a row to freeze the window.
-    const QString qtText = joinTableParts(*document(), document()->toRawText(), 0);
-    m_batchBreaks->take();
-    QString text = toDocumentText(qtText);
+    // In a batch the text is read a slice at a time with repaints between slices, and every
+    // pass over the whole text is followed by one: megabytes take long enough to freeze the
+    // window.
+    QString text = documentTextInSlices(*document(), *m_batchBreaks);
     m_batchBreaks->take();
     return text;
 }

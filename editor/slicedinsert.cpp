@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "slicedinsert.h"
 
+#include "documenttext.h"
+#include "rtfproperties.h"
+
 #include <QCoreApplication>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -17,10 +20,11 @@ constexpr int SliceUnits = 128 * 1024;
 constexpr qint64 LongestStallMs = 40;
 
 // Whether a slice may end where `block` starts: a part inserted on its own makes its own
-// tables and lists, so a cut must fall outside both.
+// tables and lists, so a cut must fall outside both, and text read on its own must keep the
+// two markers where parts of one table meet together.
 bool canCutBefore(const QTextBlock &block)
 {
-    if (block.textList())
+    if (block.textList() || block.blockFormat().boolProperty(TableContinuation))
         return false;
     const QTextDocument *document = block.document();
     return QTextCursor(block).currentFrame() == document->rootFrame();
@@ -85,6 +89,38 @@ void insertDocumentPartInSlices(QTextCursor &cursor, const QTextDocument &source
         if (from < to)
             breaks.take();
     }
+}
+
+QString documentTextInSlices(const QTextDocument &document, PaintBreaks &breaks)
+{
+    // QTextDocument's raw text leaves out the last paragraph's separator.
+    const int end = document.characterCount() - 1;
+    QString text;
+    text.reserve(qsizetype(end) + document.blockCount());
+    QTextCursor part(const_cast<QTextDocument *>(&document));
+    for (int from = 0; from < end;) {
+        const int to = sliceEnd(document, from, end);
+        part.setPosition(from);
+        part.setPosition(to, QTextCursor::KeepAnchor);
+        text += toDocumentText(joinTableParts(document, part.selectedText(), from));
+        from = to;
+        if (from < end)
+            breaks.take();
+    }
+    return text;
+}
+
+QString copyInSlices(QStringView text, PaintBreaks &breaks)
+{
+    QString copy(text.size(), Qt::Uninitialized);
+    auto *target = copy.data();
+    for (qsizetype start = 0; start < text.size(); start += SliceUnits) {
+        const QStringView slice
+            = text.sliced(start, std::min<qsizetype>(SliceUnits, text.size() - start));
+        std::copy(slice.begin(), slice.end(), target + start);
+        breaks.take();
+    }
+    return copy;
 }
 
 } // namespace Quillmere

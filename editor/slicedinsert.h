@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QString>
 #include <QStringView>
 
 class QTextCharFormat;
@@ -36,5 +37,14 @@ void insertTextInSlices(QTextCursor &cursor, QStringView text, const QTextCharFo
 // comes out as one.
 void insertDocumentPartInSlices(QTextCursor &cursor, const QTextDocument &source, int from, int to,
                                 PaintBreaks &breaks);
+
+// The document's text as documentText() gives it (joinTableParts, then toDocumentText), read a
+// slice at a time with paint breaks between slices.
+[[nodiscard]] QString documentTextInSlices(const QTextDocument &document, PaintBreaks &breaks);
+
+// A copy of `text` made a slice at a time with paint breaks between slices: the first writes to
+// fresh memory cost far more than the copying, and a copy nobody else holds can be rewritten in
+// place.
+[[nodiscard]] QString copyInSlices(QStringView text, PaintBreaks &breaks);
 
 } // namespace Quillmere

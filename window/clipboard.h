@@ -9,6 +9,7 @@
 
 namespace Quillmere {
 
+class PaintBreaks;
 class RichTextEditor;
 
 // The plain-text side of a clipboard: all the clipboard commands need of one.
@@ -29,8 +30,9 @@ public:
 // that does not answer after a few seconds, so no read waits for ever.
 TextClipboard &SystemClipboard();
 
-// Clipboard text as document text: LF, CR LF and a lone CR each become CR LF.
-QString fromClipboardText(const QString &clipboardText);
+// Clipboard text as document text: LF, CR LF and a lone CR each become CR LF. With `breaks`,
+// megabytes are converted with paint breaks between slices.
+QString fromClipboardText(const QString &clipboardText, PaintBreaks *breaks = nullptr);
 
 // Puts the editor's selected text on the clipboard as plain text. Returns false, leaving the
 // clipboard as it was, when the clipboard cannot be written.
