@@ -105,7 +105,7 @@ private:
     void writeNotes(const QTextFormat &format);
     void writeNoteContent(const QByteArray &rtf);
 
-    // Tables, nested ones too.
+    // Tables, nested ones too (rtfwritertables.cpp).
     void writeTable(QTextTable &table);
     void writeRowDefinition(const QTextTable &table, int row, const QList<int> &edges);
     void writeTableBorder(const QTextTableFormat &format, const char *sideKeyword);
