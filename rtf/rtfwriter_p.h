@@ -100,7 +100,7 @@ private:
     int markerList(const QString &marker);
     void writeMarkerLists(RtfOutput &out);
 
-    // Headers, footers, footnotes and comments.
+    // Headers, footers, footnotes and comments (rtfwriternotes.cpp).
     void writeHeaders();
     void writeNotes(const QTextFormat &format);
     void writeNoteContent(const QByteArray &rtf);
