@@ -94,7 +94,7 @@ private:
     void writeBorderSide(const QTextFormat &format, int widthProperty, int side,
                          const char *sideKeyword);
 
-    // Lists, and the list table of markers kept as text.
+    // Lists, and the list table of markers kept as text (rtfwriterlists.cpp).
     void writeListMarker(const QTextBlock &block, const QTextList &list);
     void writeKeptMarker(const QTextBlock &block, const QString &marker);
     int markerList(const QString &marker);
