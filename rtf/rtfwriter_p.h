@@ -85,7 +85,7 @@ private:
     void openLinkField(const QString &href);
     void closeLink();
 
-    // Paragraph formatting and borders.
+    // Paragraph formatting and borders (rtfwriterparagraphs.cpp).
     void writeParagraphFormat(const QTextBlockFormat &format, const QTextList *list);
     bool hasParagraphLook(int formatIndex);
     void writeParagraphLook(const QTextBlockFormat &format);
