@@ -110,7 +110,7 @@ private:
     void writeRowDefinition(const QTextTable &table, int row, const QList<int> &edges);
     void writeTableBorder(const QTextTableFormat &format, const char *sideKeyword);
 
-    // Pictures.
+    // Pictures (rtfwriterpictures.cpp).
     std::optional<EncodedPicture> pictureOf(const QTextImageFormat &format);
     void writeImage(const QTextImageFormat &format);
     void writeOriginalPicture(const EncodedPicture &picture);
