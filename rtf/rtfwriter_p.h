@@ -60,7 +60,7 @@ private:
     void endParagraph();
     void writeBlock(const QTextBlock &block);
 
-    // Character formatting and the font and colour tables.
+    // Character formatting and the font and colour tables (rtfwritercharformat.cpp).
     static QString familyOf(const QFont &font);
     int fontIndex(const QString &family, bool symbol = false);
     int colorIndex(const QColor &color);
