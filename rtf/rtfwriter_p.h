@@ -75,7 +75,7 @@ private:
     }
     RunFormat describeRun(const QTextCharFormat &format);
 
-    // Runs of text, note marks and links.
+    // Runs of text, note marks and links (rtfwriterruns.cpp).
     void writeRuns(const QTextBlock &block, qsizetype from = 0,
                    qsizetype to = std::numeric_limits<qsizetype>::max());
     void writeTextRun(const RunFormat &run, QStringView text);
