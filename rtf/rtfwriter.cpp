@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The walk through the document's frames, tables and blocks, and the file's header.
 #include "rtfwriter.h"
 #include "rtfwriter_p.h"
 

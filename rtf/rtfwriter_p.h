@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The RTF writer: the document walk and the file's header, character formatting with the font
-// and colour tables, runs and links, paragraphs, lists, tables, pictures and notes.
+// The RTF writer, shared by the files that write each concern: each group of its functions
+// below names the file that holds them.
 #pragma once
 
 #include "rtfoutput.h"
