@@ -1,38 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The walk through the document's frames, tables and blocks, and the file's header.
 #include "rtfwriter.h"
+#include "rtfwriter_p.h"
 
-#include "rtfcodepages.h"
-#include "rtfnotes.h"
-#include "rtfoutput.h"
 #include "rtfproperties.h"
-#include "rtfunits.h"
-#include "rtfwriterkeywords.h"
-#include "rtfwriterpictures.h"
 
-#include <QHash>
-#include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
 
 #include <algorithm>
-#include <cctype>
-#include <limits>
-#include <optional>
-#include <set>
-#include <vector>
 
-namespace Quillmere {
+namespace Quillmere::Internal {
+
 namespace {
-
-using namespace Internal;
-
-int toTwips(double pixels)
-{
-    return qRound(pixels * TwipsPerDocumentPixel);
-}
 
 bool anyHasNotes(const QList<QTextFormat> &formats)
 {
@@ -40,1008 +22,140 @@ bool anyHasNotes(const QList<QTextFormat> &formats)
                        [](const QTextFormat &format) { return format.hasProperty(KeptNotes); });
 }
 
-// What a run needs from its character format, worked out once per format.
-struct RunFormat
-{
-    QByteArray keywords;
-    QString href;
-    bool image = false;
-    // The run's font draws symbols in place of letters: 1 for any, 2 for the Symbol font.
-    int symbolFont = 0;
-    // The run is a note's reference mark, or a footnote's automatic number.
-    bool note = false;
-    bool noteNumber = false;
-};
+} // namespace
 
-// Weight, slant, underline, strike-out, super- and subscript and capitals, as keywords.
-QByteArray styleKeywords(const QTextCharFormat &format)
+RtfWriter::RtfWriter(const QTextDocument &document)
+    : m_document(document)
+    , m_formats(document.allFormats())
+    , m_runFormats(size_t(m_formats.size()))
+    , m_paragraphLooks(size_t(m_formats.size()), -1)
+    , m_hasNotes(anyHasNotes(m_formats))
 {
-    QByteArray keywords;
-    if (format.fontWeight() >= QFont::DemiBold)
-        keywords += "\\b";
-    if (format.fontItalic())
-        keywords += "\\i";
-    QTextCharFormat::UnderlineStyle underline = format.underlineStyle();
-    if (underline == QTextCharFormat::NoUnderline
-        && format.boolProperty(QTextFormat::FontUnderline))
-        underline = QTextCharFormat::SingleUnderline;
-    for (const UnderlineKeyword &entry : UnderlineKeywords) {
-        if (entry.style == underline)
-            keywords += entry.keyword;
-    }
-    if (format.fontStrikeOut())
-        keywords += "\\strike";
-    switch (format.verticalAlignment()) {
-    case QTextCharFormat::AlignSuperScript:
-        keywords += "\\super";
-        break;
-    case QTextCharFormat::AlignSubScript:
-        keywords += "\\sub";
-        break;
-    default:
-        break;
-    }
-    switch (format.fontCapitalization()) {
-    case QFont::AllUppercase:
-        keywords += "\\caps";
-        break;
-    case QFont::SmallCaps:
-        keywords += "\\scaps";
-        break;
-    default:
-        break;
-    }
-    return keywords;
+    fontIndex(familyOf(document.defaultFont()));
 }
 
-class Writer
+RtfWriter::RtfWriter(const QTextDocument &document, RtfWriter &outer)
+    : m_document(document)
+    , m_formats(document.allFormats())
+    , m_runFormats(size_t(m_formats.size()))
+    , m_paragraphLooks(size_t(m_formats.size()), -1)
+    , m_hasNotes(anyHasNotes(m_formats))
+    , m_outermost(&outer.outermost())
 {
-public:
-    explicit Writer(const QTextDocument &document)
-        : m_document(document)
-        , m_formats(document.allFormats())
-        , m_runFormats(size_t(m_formats.size()))
-        , m_paragraphLooks(size_t(m_formats.size()), -1)
-        , m_hasNotes(anyHasNotes(m_formats))
-    {
-        fontIndex(familyOf(document.defaultFont()));
-    }
+}
 
-    // Writes the content of a note into the file `outer` writes, with its font and colour tables.
-    Writer(const QTextDocument &document, Writer &outer)
-        : m_document(document)
-        , m_formats(document.allFormats())
-        , m_runFormats(size_t(m_formats.size()))
-        , m_paragraphLooks(size_t(m_formats.size()), -1)
-        , m_hasNotes(anyHasNotes(m_formats))
-        , m_outermost(&outer.outermost())
-    {
-    }
+QByteArray RtfWriter::write()
+{
+    m_out.bytes.reserve(m_document.characterCount() * 5 / 4 + 1024);
+    writeHeaders();
+    writeItems(m_document.rootFrame()->begin());
 
-    QByteArray write()
-    {
-        m_out.bytes.reserve(m_document.characterCount() * 5 / 4 + 1024);
-        writeHeaders();
-        writeItems(m_document.rootFrame()->begin());
+    m_out.close();
+    m_out.finishLine();
 
-        m_out.close();
-        m_out.finishLine();
+    RtfOutput header;
+    header.bytes.reserve(m_out.bytes.size() + 256 + 32 * qsizetype(m_fonts.size())
+                         + 24 * qsizetype(m_colors.size()));
+    header.open();
+    header.word("\\rtf1");
+    header.word("\\ansi");
+    header.word("\\ansicpg", 1252);
+    header.word("\\deff", 0);
+    header.word("\\uc", 1);
+    writeFontTable(header);
+    writeColorTable(header);
+    writeMarkerLists(header);
+    header.open();
+    header.symbol("\\*");
+    header.word("\\generator");
+    header.writeText(u"Quillmere;");
+    header.close();
+    header.finishLine();
+    header.bytes += m_out.bytes;
+    return std::move(header.bytes);
+}
 
-        RtfOutput header;
-        header.bytes.reserve(m_out.bytes.size() + 256 + 32 * qsizetype(m_fonts.size())
-                             + 24 * qsizetype(m_colors.size()));
-        header.open();
-        header.word("\\rtf1");
-        header.word("\\ansi");
-        header.word("\\ansicpg", 1252);
-        header.word("\\deff", 0);
-        header.word("\\uc", 1);
-        writeFontTable(header);
-        writeColorTable(header);
-        writeMarkerLists(header);
-        header.open();
-        header.symbol("\\*");
-        header.word("\\generator");
-        header.writeText(u"Quillmere;");
-        header.close();
-        header.finishLine();
-        header.bytes += m_out.bytes;
-        return std::move(header.bytes);
-    }
-
-private:
-    static QString familyOf(const QFont &font)
-    {
-        const QStringList families = font.families();
-        if (!families.isEmpty() && !families.constFirst().isEmpty())
-            return families.constFirst();
-        return font.family();
-    }
-
-    Writer &outermost() { return m_outermost ? *m_outermost : *this; }
-
-    // Symbol fonts need their own charset: readers map their bytes to the private use area.
-    int fontIndex(const QString &family, bool symbol = false)
-    {
-        if (m_outermost)
-            return m_outermost->fontIndex(family, symbol);
-        const QString key = symbol ? u"\u0001"_qs + family : family;
-        const auto found = m_fontIndexes.constFind(key);
-        if (found != m_fontIndexes.constEnd())
-            return found.value();
-        const int index = int(m_fonts.size());
-        m_fonts.push_back({ family, symbol });
-        m_fontIndexes.insert(key, index);
-        return index;
-    }
-
-    // Index 0 is the automatic colour, so the first real one is 1.
-    int colorIndex(const QColor &color)
-    {
-        if (m_outermost)
-            return m_outermost->colorIndex(color);
-        const QRgb rgb = color.rgb() & RGB_MASK;
-        const auto found = m_colorIndexes.constFind(rgb);
-        if (found != m_colorIndexes.constEnd())
-            return found.value();
-        m_colors.push_back(rgb);
-        const int index = int(m_colors.size());
-        m_colorIndexes.insert(rgb, index);
-        return index;
-    }
-
-    void writeFontTable(RtfOutput &out)
-    {
-        out.open();
-        out.word("\\fonttbl");
-        for (qsizetype index = 0; index < qsizetype(m_fonts.size()); ++index) {
-            out.open();
-            out.word("\\f", index);
-            out.word("\\fnil");
-            out.word("\\fcharset", m_fonts[index].symbol ? 2 : 0);
-            // A semicolon would end the name early; no real family has one.
-            QString name = m_fonts[index].family;
-            name.remove(u';');
-            out.writeText(name);
-            out.literal(';');
-            out.close();
-        }
-        out.close();
-        out.lineEnd();
-    }
-
-    void writeColorTable(RtfOutput &out)
-    {
-        out.open();
-        out.word("\\colortbl");
-        out.literal(';');
-        for (const QRgb rgb : m_colors) {
-            out.word("\\red", qRed(rgb));
-            out.word("\\green", qGreen(rgb));
-            out.word("\\blue", qBlue(rgb));
-            out.literal(';');
-        }
-        out.close();
-        out.lineEnd();
-    }
-
-    const RunFormat &runFormat(int formatIndex)
-    {
-        std::optional<RunFormat> &cached = m_runFormats[size_t(formatIndex)];
-        if (!cached)
-            cached = describeRun(m_formats.at(formatIndex).toCharFormat());
-        return *cached;
-    }
-
-    RunFormat describeRun(const QTextCharFormat &format)
-    {
-        RunFormat run;
-        run.note = format.hasProperty(KeptNotes);
-        run.noteNumber = format.hasProperty(NoteNumber);
-        if (format.isImageFormat()) {
-            run.image = true;
-            return run;
-        }
-        if (format.isAnchor())
-            run.href = format.anchorHref();
-
-        QByteArray &keywords = run.keywords;
-        // The format's font is already resolved against the document's default font.
-        const QFont font = format.font();
-        const QString family = familyOf(font);
-        if (codePageForFontName(family) == SymbolCodePage)
-            run.symbolFont = family.startsWith(u"Symbol", Qt::CaseInsensitive) ? 2 : 1;
-        keywords += "\\f";
-        appendNumber(keywords, fontIndex(family, run.symbolFont != 0));
-        const double points
-            = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 72.0 / 96.0;
-        keywords += "\\fs";
-        appendNumber(keywords, qBound(1, qRound(points * 2), MaxHalfPoints));
-        keywords += styleKeywords(format);
-        const QBrush foreground = format.foreground();
-        if (foreground.style() != Qt::NoBrush && foreground.color().isValid()) {
-            keywords += "\\cf";
-            appendNumber(keywords, colorIndex(foreground.color()));
-        }
-        const QBrush background = format.background();
-        if (background.style() != Qt::NoBrush && background.color().isValid()
-            && background.color().alpha() > 0) {
-            // Word's highlight has 16 colours and LibreOffice draws no white one: the shading
-            // says the colour exactly.
-            const int color = colorIndex(background.color());
-            keywords += "\\highlight";
-            appendNumber(keywords, color);
-            keywords += "\\chcbpat";
-            appendNumber(keywords, color);
-        }
-        if (format.hasProperty(QTextFormat::FontLetterSpacing)
-            && format.fontLetterSpacingType() == QFont::AbsoluteSpacing) {
-            if (const int twips = toTwips(format.fontLetterSpacing())) {
-                keywords += "\\expndtw";
-                appendNumber(keywords, twips);
-            }
-        }
-        return run;
-    }
-
-    // Walks the blocks and frames of one frame or table cell in document order.
-    void writeItems(QTextFrame::iterator it)
-    {
-        for (bool first = true; !it.atEnd(); ++it, first = false) {
-            if (QTextFrame *frame = it.currentFrame()) {
-                auto *table = qobject_cast<QTextTable *>(frame);
-                if (table)
-                    writeTable(*table);
-                else
-                    writeItems(frame->begin());
-                continue;
-            }
-            // A frame that starts with a table always has an empty block before it, which the
-            // table would become the second paragraph of if it were written.
-            if (first && it.currentBlock().length() <= 1 && tableFollows(it))
-                continue;
-            if (it.currentBlock().blockFormat().boolProperty(TableContinuation))
-                continue;
-            writeBlock(it.currentBlock());
-        }
-    }
-
-    void writeParagraphStart()
-    {
-        m_out.word("\\pard");
-        if (m_tableDepth > 0)
-            m_out.word("\\intbl");
-        if (m_tableDepth > 1)
-            m_out.word("\\itap", m_tableDepth);
-    }
-
-    bool tableFollows(QTextFrame::iterator it) const
-    {
-        ++it;
-        return !it.atEnd() && qobject_cast<QTextTable *>(it.currentFrame());
-    }
-
-    // Paragraphs are ended lazily, so that the last one of the document gets no \par and the
-    // last one of a cell gets \cell instead.
-    void endParagraph()
-    {
-        if (!m_paragraphOpen)
-            return;
-        m_out.word("\\par");
-        m_out.lineEnd();
-        m_paragraphOpen = false;
-    }
-
-    void writeBlock(const QTextBlock &block)
-    {
-        endParagraph();
-        writeParagraphStart();
-        QTextList *list = block.textList();
-        const QTextBlockFormat format = block.blockFormat();
-        writeParagraphFormat(format, list);
-        if (hasParagraphLook(block.blockFormatIndex()))
-            writeParagraphLook(format);
-        qsizetype markerLength = 0;
-        if (list) {
-            writeListMarker(block, *list);
-        } else if (format.hasProperty(KeptListMarker)) {
-            const QString marker = format.stringProperty(KeptListMarker);
-            if (block.text().startsWith(marker)) {
-                writeKeptMarker(block, marker);
-                markerLength = marker.size();
-            }
-        }
-        // Finding a block's character format costs a search through the document.
-        if (m_hasNotes && m_formats.at(block.charFormatIndex()).hasProperty(KeptNotes))
-            writeNotes(m_formats.at(block.charFormatIndex()));
-        writeRuns(block, markerLength);
-        m_paragraphOpen = true;
-    }
-
-    // A marker kept as text is written as the item of a list whose level shows that very text,
-    // so that other readers see a list item with the marker it had.
-    void writeKeptMarker(const QTextBlock &block, const QString &marker)
-    {
-        m_out.word("\\ls", outermost().markerList(marker));
-        m_out.word("\\ilvl", 0);
-        m_out.open();
-        m_out.word("\\listtext");
-        writeRuns(block, 0, marker.size());
-        m_out.close();
-    }
-
-    int markerList(const QString &marker)
-    {
-        const auto found = m_markerLists.constFind(marker);
-        if (found != m_markerLists.constEnd())
-            return found.value();
-        m_markers.push_back(marker);
-        return *m_markerLists.insert(marker, FirstMarkerList + int(m_markers.size()) - 1);
-    }
-
-    // One list a marker, whose level shows the marker, less the white space after it, as text
-    // with no number in it.
-    void writeMarkerLists(RtfOutput &out)
-    {
-        if (m_markers.empty())
-            return;
-        out.open();
-        out.symbol("\\*");
-        out.word("\\listtable");
-        for (size_t index = 0; index < m_markers.size(); ++index) {
-            QStringView text = QStringView(m_markers[index]).trimmed();
-            text = text.first(qMin(text.size(), MaxLevelTextLength));
-            out.open();
-            out.word("\\list");
-            out.word("\\listsimple");
-            out.open();
-            out.word("\\listlevel");
-            out.word("\\levelnfc", 255);
-            out.word("\\levelstartat", 1);
-            out.open();
-            out.word("\\leveltext");
-            out.hexByte(uchar(text.size()));
-            // A tab as a byte: a control word stands for no character in a level's text, and
-            // a semicolon would end it.
-            for (const QChar character : text) {
-                const char16_t unit = character.unicode();
-                if (unit == u'\t')
-                    out.hexByte('\t');
-                else if (unit > 0x20 && unit < 0x7F && unit != ';' && unit != '\\' && unit != '{'
-                         && unit != '}')
-                    out.literal(char(unit));
-                else
-                    out.writeCharacter(unit);
-            }
-            out.literal(';');
-            out.close();
-            out.close();
-            out.word("\\listid", FirstMarkerList + qint64(index));
-            out.close();
-            out.lineEnd();
-        }
-        out.close();
-        out.open();
-        out.symbol("\\*");
-        out.word("\\listoverridetable");
-        for (size_t index = 0; index < m_markers.size(); ++index) {
-            out.open();
-            out.word("\\listoverride");
-            out.word("\\listid", FirstMarkerList + qint64(index));
-            out.word("\\listoverridecount", 0);
-            out.word("\\ls", FirstMarkerList + qint64(index));
-            out.close();
-        }
-        out.close();
-        out.lineEnd();
-    }
-
-    void writeHeaders()
-    {
-        const QByteArrayList headers
-            = m_document.rootFrame()->frameFormat().property(KeptHeaders).value<QByteArrayList>();
-        for (qsizetype i = 0; i + 1 < headers.size(); i += 2) {
-            const QByteArray &word = headers.at(i);
-            // The word is written as it is: it must be one.
-            if (word.isEmpty() || word.size() > 32
-                || !std::all_of(word.begin(), word.end(),
-                                [](char c) { return c >= 'a' && c <= 'z'; }))
-                continue;
-            m_out.open();
-            m_out.word(("\\" + word).constData());
-            writeNoteContent(headers.at(i + 1));
-            m_out.close();
-            m_out.lineEnd();
-        }
-    }
-
-    // Notes go back after their mark, once however often the mark was copied.
-    void writeNotes(const QTextFormat &format)
-    {
-        if (!outermost().m_notesWritten.insert(format.intProperty(KeptNoteId)).second)
-            return;
-        const QByteArrayList notes = format.property(KeptNotes).value<QByteArrayList>();
-        for (qsizetype i = 0; i + 3 < notes.size(); i += 4) {
-            m_out.open();
-            if (notes[i] == CommentWord) {
-                writeTextGroup("\\atnid", QString::fromUtf8(notes[i + 1]), true);
-                writeTextGroup("\\atnauthor", QString::fromUtf8(notes[i + 2]), true);
-                m_out.word("\\chatn");
-                m_out.open();
-                m_out.symbol("\\*");
-                m_out.word("\\annotation");
-                writeNoteContent(notes[i + 3]);
-                m_out.close();
-            } else {
-                m_out.word("\\footnote");
-                if (notes[i] == EndnoteWord)
-                    m_out.word("\\ftnalt");
-                writeNoteContent(notes[i + 3]);
-            }
-            m_out.close();
-        }
-    }
-
-    // The content is read and written again rather than copied, so that whatever it holds, it
-    // uses this file's fonts and colours and its groups are balanced.
-    void writeNoteContent(const QByteArray &rtf)
-    {
-        const auto content = readNoteContent(rtf);
-        Writer inner(*content, *this);
-        inner.writeItems(content->rootFrame()->begin());
-        inner.m_out.finishLine();
-        m_out.embed(inner.m_out.bytes);
-    }
-
-    void writeParagraphFormat(const QTextBlockFormat &format, const QTextList *list)
-    {
-        const Qt::Alignment alignment = format.alignment() & Qt::AlignHorizontal_Mask;
-        for (const AlignmentKeyword &entry : AlignmentKeywords) {
-            if (alignment & entry.alignment)
-                m_out.word(entry.keyword);
-        }
-        double left = format.leftMargin() + format.indent() * m_document.indentWidth();
-        int firstLine = toTwips(format.textIndent());
-        if (list) {
-            left += list->format().indent() * m_document.indentWidth();
-            firstLine -= ListMarkerTwips;
-        }
-        const int leftTwips = toTwips(left);
-        if (firstLine != 0)
-            m_out.word("\\fi", firstLine);
-        if (leftTwips != 0)
-            m_out.word("\\li", leftTwips);
-        if (const int right = toTwips(format.rightMargin()); right != 0)
-            m_out.word("\\ri", right);
-        if (const int before = toTwips(format.topMargin()); before != 0)
-            m_out.word("\\sb", before);
-        if (const int after = toTwips(format.bottomMargin()); after != 0)
-            m_out.word("\\sa", after);
-        if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
-            m_out.word("\\pagebb");
-    }
-
-    // Whether a block format has line spacing, tab stops, shading or borders: few have, and
-    // looking for them in every paragraph's format would slow down saving plain documents.
-    bool hasParagraphLook(int formatIndex)
-    {
-        if (formatIndex < 0 || size_t(formatIndex) >= m_paragraphLooks.size())
-            return false;
-        qint8 &known = m_paragraphLooks[size_t(formatIndex)];
-        if (known < 0) {
-            const QTextFormat &format = m_formats.at(formatIndex);
-            const auto has = [&](int property) { return format.hasProperty(property); };
-            known = has(QTextFormat::LineHeightType) || has(QTextFormat::TabPositions)
-                || has(BarTabs) || has(QTextFormat::BackgroundBrush) || has(ParagraphTopBorderStyle)
-                || has(ParagraphTopBorderStyle + 1) || has(ParagraphTopBorderStyle + 2)
-                || has(ParagraphTopBorderStyle + 3);
-        }
-        return known > 0;
-    }
-
-    void writeParagraphLook(const QTextBlockFormat &format)
-    {
-        writeLineHeight(format);
-        writeTabs(format);
-        const QBrush shading = format.background();
-        if (shading.style() != Qt::NoBrush && shading.color().alpha() > 0)
-            m_out.word("\\cbpat", colorIndex(shading.color()));
-        for (size_t index = 0; index < ParagraphBorderKeywords.size(); ++index)
-            writeBorderSide(format, ParagraphTopBorder, BorderPropertySides[index],
-                            ParagraphBorderKeywords[index]);
-    }
-
-    void writeLineHeight(const QTextBlockFormat &format)
-    {
-        const double height = format.lineHeight();
-        switch (format.lineHeightType()) {
-        case QTextBlockFormat::ProportionalHeight:
-            m_out.word("\\sl", qMax(1, qRound(height * 240 / 100)));
-            m_out.word("\\slmult", 1);
-            break;
-        case QTextBlockFormat::FixedHeight:
-            m_out.word("\\sl", -qMax(1, toTwips(height)));
-            m_out.word("\\slmult", 0);
-            break;
-        case QTextBlockFormat::MinimumHeight:
-            m_out.word("\\sl", qMax(1, toTwips(height)));
-            m_out.word("\\slmult", 0);
-            break;
-        default:
-            break;
-        }
-    }
-
-    void writeTabs(const QTextBlockFormat &format)
-    {
-        const QList<QTextOption::Tab> tabs = format.tabPositions();
-        const QString leaders = format.stringProperty(TabLeaders);
-        for (qsizetype index = 0; index < tabs.size(); ++index) {
-            for (const TabKeyword &entry : TabKeywords) {
-                if (entry.type == tabs[index].type)
-                    m_out.word(entry.keyword);
-            }
-            const char16_t leader = index < leaders.size() ? leaders[index].unicode() : u' ';
-            for (const LeaderKeyword &entry : LeaderKeywords) {
-                if (entry.leader == leader)
-                    m_out.word(entry.keyword);
-            }
-            m_out.word("\\tx", toTwips(tabs[index].position));
-        }
-        for (const QVariant &position : format.property(BarTabs).toList())
-            m_out.word("\\tb", toTwips(position.toDouble()));
-    }
-
-    // One side of a border whose width property is `widthProperty`, if it has a style.
-    void writeBorderSide(const QTextFormat &format, int widthProperty, int side,
-                         const char *sideKeyword)
-    {
-        const int style = format.intProperty(widthProperty + 4 + side);
-        if (style <= QTextFrameFormat::BorderStyle_None || style >= int(BorderStyleKeywords.size()))
-            return;
-        m_out.word(sideKeyword);
-        m_out.word(BorderStyleKeywords[size_t(style)]);
-        m_out.word(
-            "\\brdrw",
-            qBound(0, toTwips(format.doubleProperty(widthProperty + side)), WidestBorderTwips));
-        const QBrush brush = format.brushProperty(widthProperty + 8 + side);
-        if (brush.style() != Qt::NoBrush && brush.color().isValid())
-            m_out.word("\\brdrcf", colorIndex(brush.color()));
-    }
-
-    // The marker as text for readers without list support, then the list as WordPad states it.
-    void writeListMarker(const QTextBlock &block, const QTextList &list)
-    {
-        const QTextListFormat format = list.format();
-        const char *numbering = nullptr;
-        for (const NumberingKeyword &entry : NumberingKeywords) {
-            if (entry.style == format.style())
-                numbering = entry.keyword;
-        }
-        const BulletMarker *bullet = &BulletMarkers.front();
-        for (const BulletMarker &entry : BulletMarkers) {
-            if (entry.style == format.style())
-                bullet = &entry;
-        }
-        const int bulletFont
-            = numbering ? 0 : fontIndex(QString::fromUtf16(bullet->family), bullet->symbolCharset);
-
-        m_out.open();
-        m_out.word("\\pntext");
-        m_out.word("\\f", bulletFont);
-        if (numbering)
-            m_out.writeText(list.itemText(block));
-        else
-            m_out.hexByte(bullet->byte);
-        m_out.word("\\tab");
-        m_out.close();
-
-        m_out.open();
-        m_out.symbol("\\*");
-        m_out.word("\\pn");
-        m_out.word(numbering ? "\\pnlvlbody" : "\\pnlvlblt");
-        m_out.word("\\pnf", bulletFont);
-        m_out.word("\\pnindent", 0);
-        if (numbering) {
-            m_out.word("\\pnstart", 1);
-            m_out.word(numbering);
-            writeTextGroup("\\pntxtb", format.numberPrefix());
-            writeTextGroup("\\pntxta",
-                           format.hasProperty(QTextFormat::ListNumberSuffix) ? format.numberSuffix()
-                                                                             : u"."_qs);
-        } else {
-            m_out.open();
-            m_out.word("\\pntxtb");
-            m_out.hexByte(bullet->byte);
-            m_out.close();
-        }
-        m_out.close();
-    }
-
-    void writeTextGroup(const char *keyword, const QString &text, bool ignorable = false)
-    {
-        if (text.isEmpty())
-            return;
-        m_out.open();
-        if (ignorable)
-            m_out.symbol("\\*");
-        m_out.word(keyword);
-        m_out.writeText(text);
-        m_out.close();
-    }
-
-    // Readers map a symbol font's bytes to the characters it draws, so each character goes out
-    // as the byte that the reader maps back to it, or as itself in `\uN`.
-    void writeSymbolText(QStringView text, bool symbolFont)
-    {
-        for (const QChar character : text) {
-            const char16_t unit = character.unicode();
-            const int byte = symbolByte(unit, symbolFont);
-            if (byte >= 0x80) {
-                m_out.hexByte(uchar(byte));
-            } else if (byte >= 0) {
-                const char16_t ascii = char16_t(byte);
-                m_out.writeText(QStringView(&ascii, 1));
-            } else if (unit < 0x20 || unit == 0x00A0 || unit == 0x00AD || unit == 0x2011
-                       || unit == 0x2028) {
-                m_out.writeCharacter(unit);
-            } else {
-                m_out.unicodeUnit(unit);
-            }
-        }
-    }
-
-    // The runs of the block's characters from `from` up to `to`.
-    void writeRuns(const QTextBlock &block, qsizetype from = 0,
-                   qsizetype to = std::numeric_limits<qsizetype>::max())
-    {
-        const QString text = block.text();
-        const qsizetype blockStart = block.position();
-        QString openLink;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const qsizetype start = fragment.position() - blockStart;
-            if (start + fragment.length() <= from)
-                continue;
-            if (start >= to)
-                break;
-            const RunFormat &run = runFormat(fragment.charFormatIndex());
-            if (run.href != openLink) {
-                if (!openLink.isEmpty())
-                    closeLink();
-                if (!run.href.isEmpty())
-                    openLinkField(run.href);
-                openLink = run.href;
-            }
-            const qsizetype pieceStart = std::max(start, from);
-            const QStringView piece = QStringView(text).mid(
-                pieceStart, std::min<qsizetype>(start + fragment.length(), to) - pieceStart);
-            const QTextFormat &format = m_formats.at(fragment.charFormatIndex());
-            if (run.image) {
-                const QTextImageFormat image = format.toImageFormat();
-                for (qsizetype i = 0; i < piece.size(); ++i)
-                    writeImage(image);
-            } else if ((run.note || run.noteNumber) && pieceStart == start) {
-                writeMarkedRun(format, run, piece);
-                continue;
-            } else {
-                writeTextRun(run, piece);
-            }
-            if (run.note)
-                writeNotes(format);
-        }
-        if (!openLink.isEmpty())
-            closeLink();
-    }
-
-    void writeTextRun(const RunFormat &run, QStringView text)
-    {
-        m_out.open();
-        m_out.words(run.keywords);
-        if (run.symbolFont)
-            writeSymbolText(text, run.symbolFont == 2);
-        else
-            m_out.writeText(text);
-        m_out.close();
-    }
-
-    // A run that starts with a note's mark: the notes go right after the mark, and text typed
-    // after it, which took on its format, goes after them. The automatic number stays one
-    // while its characters still say it, and where this is the copy of the mark that gets the
-    // notes, or the number inside a note.
-    void writeMarkedRun(const QTextFormat &format, const RunFormat &run, QStringView piece)
-    {
-        const QString number = run.noteNumber ? format.stringProperty(NoteNumber) : QString();
-        const bool notesDue
-            = run.note && !outermost().m_notesWritten.count(format.intProperty(KeptNoteId));
-        qsizetype markLength = piece.size() > 1 && piece.front().isHighSurrogate() ? 2 : 1;
-        if (!number.isEmpty() && piece.startsWith(number) && (notesDue || !run.note)) {
-            markLength = number.size();
-            m_out.open();
-            m_out.words(run.keywords);
-            m_out.word("\\chftn");
-            m_out.close();
-        } else {
-            writeTextRun(run, piece.first(qMin(markLength, piece.size())));
-        }
-        if (run.note)
-            writeNotes(format);
-        if (markLength < piece.size())
-            writeTextRun(run, piece.sliced(markLength));
-    }
-
-    void openLinkField(const QString &href)
-    {
-        m_out.open();
-        m_out.word("\\field");
-        m_out.open();
-        m_out.symbol("\\*");
-        m_out.word("\\fldinst");
-        m_out.open();
-        m_out.writeText(u"HYPERLINK \""_qs + escapedHref(href) + u'"');
-        m_out.close();
-        m_out.close();
-        m_out.open();
-        m_out.word("\\fldrslt");
-    }
-
-    // A quote would end the field's argument; in a URL it means the same percent-encoded.
-    // Backslashes stay as they are (Windows paths): readers take a quoted argument as written.
-    static QString escapedHref(QString href) { return href.replace(u'"', u"%22"_qs); }
-
-    void closeLink()
-    {
-        m_out.close();
-        m_out.close();
-    }
-
-    // A picture read from a file goes back as the file held it; any other is encoded as PNG.
-    std::optional<EncodedPicture> pictureOf(const QTextImageFormat &format)
-    {
-        if (auto original = originalPicture(format))
-            return original;
-        const QString name = format.name();
-        const auto found = m_images.constFind(name);
-        if (found != m_images.constEnd())
-            return found.value();
-        return *m_images.insert(name, encodeImageResource(m_document, name));
-    }
-
-    void writeImage(const QTextImageFormat &format)
-    {
-        const std::optional<EncodedPicture> image = pictureOf(format);
-        if (!image)
-            return;
-        if (image->keywords) {
-            writeOriginalPicture(*image);
-            return;
-        }
-        // Qt keeps the aspect ratio when only one side is given.
-        QSizeF shown = image->size;
-        if (format.width() > 0 && format.height() > 0)
-            shown = QSizeF(format.width(), format.height());
-        else if (format.width() > 0)
-            shown = QSizeF(format.width(),
-                           format.width() * image->size.height() / image->size.width());
-        else if (format.height() > 0)
-            shown = QSizeF(format.height() * image->size.width() / image->size.height(),
-                           format.height());
-        m_out.open();
-        m_out.word("\\pict");
-        m_out.word("\\pngblip");
-        m_out.word("\\picw", image->size.width());
-        m_out.word("\\pich", image->size.height());
-        m_out.word("\\picwgoal", toTwips(shown.width()));
-        m_out.word("\\pichgoal", toTwips(shown.height()));
-        m_out.hex(image->bytes);
-        m_out.close();
-    }
-
-    void writeOriginalPicture(const EncodedPicture &picture)
-    {
-        m_out.open();
-        m_out.word("\\pict");
-        for (const QByteArray &keyword : picture.keywords->split('\\')) {
-            // Word by word, as the writer's own words are, so that a file saved again breaks
-            // its lines where it did.
-            qsizetype nameEnd = 0;
-            while (nameEnd < keyword.size() && std::isalpha(uchar(keyword[nameEnd])))
-                ++nameEnd;
-            if (nameEnd == 0)
-                continue;
-            const QByteArray name = '\\' + keyword.first(nameEnd);
-            if (nameEnd < keyword.size())
-                m_out.word(name.constData(), keyword.sliced(nameEnd).toLongLong());
+// Walks the blocks and frames of one frame or table cell in document order.
+void RtfWriter::writeItems(QTextFrame::iterator it)
+{
+    for (bool first = true; !it.atEnd(); ++it, first = false) {
+        if (QTextFrame *frame = it.currentFrame()) {
+            auto *table = qobject_cast<QTextTable *>(frame);
+            if (table)
+                writeTable(*table);
             else
-                m_out.word(name.constData());
+                writeItems(frame->begin());
+            continue;
         }
-        m_out.hex(picture.bytes);
-        m_out.close();
+        // A frame that starts with a table always has an empty block before it, which the
+        // table would become the second paragraph of if it were written.
+        if (first && it.currentBlock().length() <= 1 && tableFollows(it))
+            continue;
+        if (it.currentBlock().blockFormat().boolProperty(TableContinuation))
+            continue;
+        writeBlock(it.currentBlock());
     }
+}
 
-    // Nested tables go as Word writes them: their paragraphs and cell ends carry the level, and
-    // each nested row's definition comes after its cells, just before it ends.
-    void writeTable(QTextTable &table)
-    {
-        endParagraph();
-        const QList<int> edges = columnEdges(table);
-        const QScopedValueRollback depth(m_tableDepth, m_tableDepth + 1);
-        const bool nested = m_tableDepth > 1;
-        for (int row = 0; row < table.rows(); ++row) {
-            if (!nested)
-                writeRowDefinition(table, row, edges);
-            bool holdsTable = false;
-            for (int column = 0; column < table.columns(); ++column) {
-                const QTextTableCell cell = table.cellAt(row, column);
-                if (cell.row() == row && cell.column() == column) {
-                    holdsTable = holdsTable || containsTable(cell);
-                    writeItems(cell.begin());
-                } else {
-                    writeParagraphStart();
-                }
-                m_out.word(nested ? "\\nestcell" : "\\cell");
-                m_paragraphOpen = false;
-            }
-            if (nested) {
-                m_out.open();
-                m_out.symbol("\\*");
-                m_out.word("\\nesttableprops");
-                writeRowDefinition(table, row, edges);
-                m_out.word("\\nestrow");
-                m_out.close();
-                // What readers that know no nesting take for the row's end.
-                m_out.open();
-                m_out.word("\\nonesttables");
-                m_out.word("\\par");
-                m_out.close();
-            } else {
-                // The nested rows' definitions came since this row's: readers need it again.
-                if (holdsTable)
-                    writeRowDefinition(table, row, edges);
-                m_out.word("\\row");
-            }
-            m_out.lineEnd();
+void RtfWriter::writeParagraphStart()
+{
+    m_out.word("\\pard");
+    if (m_tableDepth > 0)
+        m_out.word("\\intbl");
+    if (m_tableDepth > 1)
+        m_out.word("\\itap", m_tableDepth);
+}
+
+bool RtfWriter::tableFollows(QTextFrame::iterator it) const
+{
+    ++it;
+    return !it.atEnd() && qobject_cast<QTextTable *>(it.currentFrame());
+}
+
+// Paragraphs are ended lazily, so that the last one of the document gets no \par and the
+// last one of a cell gets \cell instead.
+void RtfWriter::endParagraph()
+{
+    if (!m_paragraphOpen)
+        return;
+    m_out.word("\\par");
+    m_out.lineEnd();
+    m_paragraphOpen = false;
+}
+
+void RtfWriter::writeBlock(const QTextBlock &block)
+{
+    endParagraph();
+    writeParagraphStart();
+    QTextList *list = block.textList();
+    const QTextBlockFormat format = block.blockFormat();
+    writeParagraphFormat(format, list);
+    if (hasParagraphLook(block.blockFormatIndex()))
+        writeParagraphLook(format);
+    qsizetype markerLength = 0;
+    if (list) {
+        writeListMarker(block, *list);
+    } else if (format.hasProperty(KeptListMarker)) {
+        const QString marker = format.stringProperty(KeptListMarker);
+        if (block.text().startsWith(marker)) {
+            writeKeptMarker(block, marker);
+            markerLength = marker.size();
         }
     }
+    // Finding a block's character format costs a search through the document.
+    if (m_hasNotes && m_formats.at(block.charFormatIndex()).hasProperty(KeptNotes))
+        writeNotes(m_formats.at(block.charFormatIndex()));
+    writeRuns(block, markerLength);
+    m_paragraphOpen = true;
+}
 
-    static bool containsTable(const QTextTableCell &cell)
-    {
-        for (auto it = cell.begin(); !it.atEnd(); ++it) {
-            if (qobject_cast<QTextTable *>(it.currentFrame()))
-                return true;
-        }
-        return false;
-    }
+} // namespace Quillmere::Internal
 
-    void writeRowDefinition(const QTextTable &table, int row, const QList<int> &edges)
-    {
-        const QTextTableFormat format = table.format();
-        m_out.word("\\trowd");
-        m_out.word("\\trgaph", 108);
-        const Qt::Alignment alignment = format.alignment() & Qt::AlignHorizontal_Mask;
-        for (const AlignmentKeyword &entry : RowAlignmentKeywords) {
-            if (alignment & entry.alignment)
-                m_out.word(entry.keyword);
-        }
-        for (int column = 0; column < table.columns(); ++column) {
-            const QTextTableCell cell = table.cellAt(row, column);
-            if (cell.columnSpan() > 1)
-                m_out.word(cell.column() == column ? "\\clmgf" : "\\clmrg");
-            if (cell.rowSpan() > 1)
-                m_out.word(cell.row() == row ? "\\clvmgf" : "\\clvmrg");
-            const QTextTableCellFormat cellFormat = cell.format().toTableCellFormat();
-            for (size_t index = 0; index < CellBorderKeywords.size(); ++index) {
-                const int side = BorderPropertySides[index];
-                if (cellFormat.hasProperty(QTextFormat::TableCellTopBorderStyle + side))
-                    writeBorderSide(cellFormat, QTextFormat::TableCellTopBorder, side,
-                                    CellBorderKeywords[index]);
-                else
-                    writeTableBorder(format, CellBorderKeywords[index]);
-            }
-            const QBrush shading = cellFormat.background();
-            if (shading.style() != Qt::NoBrush && shading.color().alpha() > 0)
-                m_out.word("\\clcbpat", colorIndex(shading.color()));
-            m_out.word("\\cellx", edges.at(column));
-        }
-        m_out.lineEnd();
-    }
-
-    // A side of a cell as the table's border draws it.
-    void writeTableBorder(const QTextTableFormat &format, const char *sideKeyword)
-    {
-        const QTextFrameFormat::BorderStyle style = format.borderStyle();
-        if (format.border() <= 0 || style == QTextFrameFormat::BorderStyle_None) {
-            // A table the file gave no lines keeps none; left unsaid, a reader draws its own.
-            if (style == QTextFrameFormat::BorderStyle_None
-                && format.hasProperty(QTextFormat::FrameBorderStyle)) {
-                m_out.word(sideKeyword);
-                m_out.word("\\brdrnone");
-            }
-            return;
-        }
-        if (size_t(style) >= BorderStyleKeywords.size())
-            return;
-        m_out.word(sideKeyword);
-        // Outset is Qt's default, not a style anyone chose: it goes as a plain line.
-        m_out.word(style == QTextFrameFormat::BorderStyle_Outset ? "\\brdrs"
-                                                                 : BorderStyleKeywords[style]);
-        m_out.word("\\brdrw", qBound(1, toTwips(format.border()), WidestBorderTwips));
-        // Qt's default dark grey is no colour anyone chose either.
-        const QBrush brush = format.borderBrush();
-        if (brush.style() != Qt::NoBrush && brush.color().isValid()
-            && brush != QBrush(Qt::darkGray))
-            m_out.word("\\brdrcf", colorIndex(brush.color()));
-    }
-
-    // The right edge of each column in twips from the row's left edge.
-    static QList<int> columnEdges(const QTextTable &table)
-    {
-        const int columns = table.columns();
-        const QList<QTextLength> constraints = table.format().columnWidthConstraints();
-        QList<int> widths(columns, 0);
-        int assigned = 0;
-        int variable = 0;
-        for (int column = 0; column < columns; ++column) {
-            const QTextLength length
-                = column < constraints.size() ? constraints.at(column) : QTextLength();
-            switch (length.type()) {
-            case QTextLength::FixedLength:
-                widths[column] = toTwips(length.rawValue());
-                break;
-            case QTextLength::PercentageLength:
-                widths[column] = qRound(length.rawValue() * TextWidthTwips / 100.0);
-                break;
-            case QTextLength::VariableLength:
-                ++variable;
-                continue;
-            }
-            widths[column] = qMax(widths[column], MinimumColumnTwips);
-            assigned += widths[column];
-        }
-        const int share
-            = variable > 0 ? qMax(MinimumColumnTwips, (TextWidthTwips - assigned) / variable) : 0;
-        QList<int> edges(columns, 0);
-        int edge = 0;
-        for (int column = 0; column < columns; ++column) {
-            edge += widths[column] > 0 ? widths[column] : share;
-            edges[column] = edge;
-        }
-        return edges;
-    }
-
-    struct Font
-    {
-        QString family;
-        bool symbol = false;
-    };
-
-    const QTextDocument &m_document;
-    const QList<QTextFormat> m_formats;
-    std::vector<std::optional<RunFormat>> m_runFormats;
-    // Per format index: whether a block format has a look beyond margins and alignment, or
-    // -1 where not yet known.
-    std::vector<qint8> m_paragraphLooks;
-    bool m_hasNotes = false;
-    std::vector<Font> m_fonts;
-    QHash<QString, int> m_fontIndexes;
-    std::vector<QRgb> m_colors;
-    QHash<QRgb, int> m_colorIndexes;
-    QHash<QString, std::optional<EncodedPicture>> m_images;
-    RtfOutput m_out;
-    int m_tableDepth = 0;
-    // The writer of the file, when this one writes a note's content into it.
-    Writer *m_outermost = nullptr;
-    std::set<int> m_notesWritten;
-    QHash<QString, int> m_markerLists;
-    std::vector<QString> m_markers;
-    bool m_paragraphOpen = false;
-};
-
-} // namespace
+namespace Quillmere {
 
 QByteArray writeRtf(const QTextDocument &document)
 {
-    return Writer(document).write();
+    return Internal::RtfWriter(document).write();
 }
 
 } // namespace Quillmere
