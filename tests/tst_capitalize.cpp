@@ -124,12 +124,9 @@ void TestCapitalize::capitalizeWords_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
 
-    // These pin down the oracle below as much as the code.
-    QTest::addRow("empty") << QString() << QString();
-    QTest::addRow("mixed case") << u"the QUICK brown FOX"_qs << u"The Quick Brown Fox"_qs;
+    // These pin down the oracle below where it could be wrong unseen: Turkish rules, units that
+    // do not end a word, case outside ASCII. The recorded cycles below pin the punctuation.
     QTest::addRow("ASCII i and I") << u"istanbul IZMIR"_qs << u"Istanbul Izmir"_qs;
-    QTest::addRow("mapped punctuation") << u"(a+b,\"c\"); d_e"_qs << u" A B  C  - D-e"_qs;
-    QTest::addRow("separators") << u"a\tb\r\nc\vd\fe  f"_qs << u"A\tB\r\nC\vD\fE  F"_qs;
     QTest::addRow("joiners") << u"x-ray it's e.g. 3rd a\u00A0b"_qs
                              << u"X-ray It's E.g. 3rd A\u00A0b"_qs;
     QTest::addRow("outside ASCII") << u"\u00E9COLE \u00FFes \u043F\u0420\u0418"_qs
