@@ -33,20 +33,12 @@ qsizetype firstDifference(const QString &result, const QString &expected)
     return here == result.end() && there == expected.end() ? -1 : here - result.begin();
 }
 
-// A straightforward restatement of the rule, unit by unit, to check the fast paths against.
+// A straightforward restatement of the rule, unit by unit, to check the fast paths against. Qt's
+// case data holds for ASCII too; a unit whose other case is no single unit keeps its own.
 char16_t oracleCase(char16_t unit, bool upper)
 {
-    if (unit < 0x80) {
-        if (upper && unit >= u'a' && unit <= u'z')
-            return unit - 32;
-        if (!upper && unit >= u'A' && unit <= u'Z')
-            return unit + 32;
-        return unit;
-    }
-    if (QChar::isSurrogate(unit))
-        return unit;
     const char32_t mapped = upper ? QChar::toUpper(char32_t(unit)) : QChar::toLower(char32_t(unit));
-    if (mapped > 0xFFFF || QChar::isSurrogate(mapped))
+    if (QChar::isSurrogate(unit) || mapped > 0xFFFF || QChar::isSurrogate(mapped))
         return unit;
     return char16_t(mapped);
 }
@@ -124,12 +116,9 @@ void TestCapitalize::capitalizeWords_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
 
-    // These pin down the oracle below as much as the code.
-    QTest::addRow("empty") << QString() << QString();
-    QTest::addRow("mixed case") << u"the QUICK brown FOX"_qs << u"The Quick Brown Fox"_qs;
+    // These pin down the oracle below where it could be wrong unseen: Turkish rules, units that
+    // do not end a word, case outside ASCII. The recorded cycles below pin the punctuation.
     QTest::addRow("ASCII i and I") << u"istanbul IZMIR"_qs << u"Istanbul Izmir"_qs;
-    QTest::addRow("mapped punctuation") << u"(a+b,\"c\"); d_e"_qs << u" A B  C  - D-e"_qs;
-    QTest::addRow("separators") << u"a\tb\r\nc\vd\fe  f"_qs << u"A\tB\r\nC\vD\fE  F"_qs;
     QTest::addRow("joiners") << u"x-ray it's e.g. 3rd a\u00A0b"_qs
                              << u"X-ray It's E.g. 3rd A\u00A0b"_qs;
     QTest::addRow("outside ASCII") << u"\u00E9COLE \u00FFes \u043F\u0420\u0418"_qs
