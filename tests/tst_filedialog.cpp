@@ -65,9 +65,6 @@ class TestFileDialog : public QObject
 
 private slots:
     void initTestCase();
-    void filterSplitsIntoEntries();
-    void patternsBecomeWildcards_data();
-    void patternsBecomeWildcards();
     void settingsHoldOnEveryShowing();
     void filterEntriesListTheirFilesAndKeepTheTypedName();
     void typedNameLeavesNoCompletionsBehind();
@@ -77,35 +74,6 @@ void TestFileDialog::initTestCase()
 {
     // Qt's dialog remembers folders in the user's settings; keep the tests out of them.
     QStandardPaths::setTestModeEnabled(true);
-}
-
-void TestFileDialog::filterSplitsIntoEntries()
-{
-    QCOMPARE(parseFileFilter(u"Pictures|*.png|Anything||Orphan"),
-             (QList<FileFilterEntry> { { u"Pictures"_qs, u"*.png"_qs }, { u"Anything"_qs, {} } }));
-    QCOMPARE(parseFileFilter(QString()), QList<FileFilterEntry> {});
-}
-
-void TestFileDialog::patternsBecomeWildcards_data()
-{
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QStringList>("wildcards");
-
-    QTest::addRow("*.* also takes names without a dot")
-        << u"*.*"_qs << QStringList { u"*.*"_qs, u"*"_qs };
-    QTest::addRow("name.* also takes the bare name")
-        << u"notes.*"_qs << QStringList { u"notes.*"_qs, u"notes"_qs };
-    QTest::addRow("blanks and empty wildcards dropped")
-        << u" *.rtf ; ;*.txt"_qs << QStringList { u"*.rtf"_qs, u"*.txt"_qs };
-    QTest::addRow("repeats dropped") << u"*.*;*"_qs << QStringList { u"*.*"_qs, u"*"_qs };
-    QTest::addRow("a lone .* is not widened") << u".*"_qs << QStringList { u".*"_qs };
-}
-
-void TestFileDialog::patternsBecomeWildcards()
-{
-    QFETCH(QString, pattern);
-    QFETCH(QStringList, wildcards);
-    QCOMPARE(nameMatchPatterns(pattern), wildcards);
 }
 
 // Each showing checks the settings, then changes what a person can change before it closes;

@@ -20,48 +20,16 @@ class TestStatusBar : public QObject
 
 private slots:
     void cleanup();
-    void panelsLayOutByTheTable_data();
-    void panelsLayOutByTheTable();
     void panelsInTheWindow();
     void pressesAtTheWindowToggleOnce_data();
     void pressesAtTheWindowToggleOnce();
     void clockChangesOnTime_data();
     void clockChangesOnTime();
-    void msecsToClockChangeCountsDown_data();
-    void msecsToClockChangeCountsDown();
 };
 
 void TestStatusBar::cleanup()
 {
     QLocale::setDefault(QLocale::system());
-}
-
-void TestStatusBar::panelsLayOutByTheTable_data()
-{
-    QTest::addColumn<double>("barWidth");
-    QTest::addColumn<double>("firstWidth");
-
-    QTest::addRow("initial width") << 7980.0 << 3555.0;
-    QTest::addRow("wider window, wider first panel") << 9980.0 << 5555.0;
-    QTest::addRow("first panel just at its minimum") << 5865.0 << 1440.0;
-    QTest::addRow("no width at all") << 0.0 << 1440.0;
-}
-
-void TestStatusBar::panelsLayOutByTheTable()
-{
-    QFETCH(double, barWidth);
-    QFETCH(double, firstWidth);
-    const auto rects = LayoutStatusPanels(QSizeF(barWidth, 375));
-
-    const std::array<double, 5> widths { firstWidth, 700, 500, 1440, 1440 };
-    double left = 30;
-    for (size_t i = 0; i < rects.size(); ++i) {
-        QCOMPARE(rects.at(i), QRectF(left, 30, widths.at(i), 315));
-        left = rects.at(i).right() + 30;
-    }
-    // Whatever room is left over belongs to the sizing corner.
-    if (firstWidth > 1440)
-        QCOMPARE(barWidth - rects.back().right(), 195.0);
 }
 
 // The panels in order, past the ends none, each as wide as the table makes it.
@@ -199,26 +167,6 @@ void TestStatusBar::clockChangesOnTime()
     now = later;
     QTest::qWait(400);
     QTRY_COMPARE_WITH_TIMEOUT(shown(), shownLater, 2000);
-}
-
-void TestStatusBar::msecsToClockChangeCountsDown_data()
-{
-    QTest::addColumn<QTime>("time");
-    QTest::addColumn<bool>("showsSeconds");
-    QTest::addColumn<int>("msecs");
-
-    QTest::addRow("start of a minute waits a whole one") << QTime(12, 0) << false << 60000;
-    QTest::addRow("last millisecond of a minute") << QTime(12, 0, 59, 999) << false << 1;
-    QTest::addRow("within a second") << QTime(12, 0, 59, 250) << true << 750;
-    QTest::addRow("no valid time, seconds shown") << QTime() << true << 1000;
-}
-
-void TestStatusBar::msecsToClockChangeCountsDown()
-{
-    QFETCH(QTime, time);
-    QFETCH(bool, showsSeconds);
-    QFETCH(int, msecs);
-    QCOMPARE(msecsToClockChange(time, showsSeconds), msecs);
 }
 
 QTEST_MAIN(TestStatusBar)

@@ -40,3 +40,19 @@ void createFile(const QString &path, const QByteArray &content)
     QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
     QCOMPARE(file.write(content), content.size());
 }
+
+void addFixtureRows(const QString &path, const QString &kind)
+{
+    QTest::addColumn<QStringList>("fields");
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(path));
+    for (int number = 1; !file.atEnd(); ++number) {
+        QString line = QString::fromUtf8(file.readLine()).chopped(1);
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        line.replace(u"\\r"_qs, u"\r"_qs).replace(u"\\n"_qs, u"\n"_qs);
+        const QStringList fields = line.split(u'\t');
+        if (kind.isEmpty() || fields.constFirst() == kind)
+            QTest::addRow("line %d", number) << fields;
+    }
+}

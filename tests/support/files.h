@@ -30,3 +30,8 @@ QStringList entriesOf(const QString &folder);
 QByteArray contentOf(const QString &path);
 // Writes a file for a test to find.
 void createFile(const QString &path, const QByteArray &content = "content");
+
+// Adds the rows of fixture file `path`, one a line, as the column "fields": the fields of the
+// line, split by tabs, the first naming the kind of case. With `kind`, only rows of that kind.
+// In a field, \r and \n stand for CR and LF. Lines starting with # are notes.
+void addFixtureRows(const QString &path, const QString &kind = {});
