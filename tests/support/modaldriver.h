@@ -48,12 +48,8 @@ private:
 
 // The name field of Qt's file dialog, where a person types the file name.
 QLineEdit *fileNameEdit(QFileDialog *dialog);
-// Types `name` into the dialog's name field, in place of what it held.
-void typeFileName(QFileDialog *dialog, const QString &name);
-// Presses the dialog's Open or Save button.
-void pressAcceptButton(QFileDialog *dialog);
-// Types `name` and presses Open or Save.
+// Puts `name` in the name field, as pasted (typing would open the completer's popup, which takes
+// the next key), and presses Return there, which presses Open or Save.
 void acceptFileName(QFileDialog *dialog, const QString &name);
-
 // Presses one of the message box's buttons.
 void pressButton(QMessageBox *box, QMessageBox::StandardButton button);
