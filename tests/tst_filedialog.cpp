@@ -2,23 +2,89 @@
 #include "filedialog.h"
 #include "files.h"
 #include "mainwindow.h"
-#include "modaldriver.h"
 #include "richtexteditor.h"
+#include "rtfwriter.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QCompleter>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
+
+#include <deque>
+#include <functional>
 
 using namespace Quillmere;
 
 namespace {
+
+// Plays the person at the keyboard while the code under test waits in a modal dialog: each step
+// runs, in order, on the next modal widget to show, if that is of the step's kind. Any other is
+// closed at once, so that a fault cannot leave the test waiting for ever; it, and any step that
+// never ran, fail the test.
+class ModalDriver
+{
+public:
+    ModalDriver() { poll(); }
+    ~ModalDriver()
+    {
+        if (!m_steps.empty())
+            m_problems << u"%1 step(s) never ran"_qs.arg(m_steps.size());
+        QVERIFY2(m_problems.isEmpty(), qPrintable(m_problems.join(u"; "_qs)));
+    }
+
+    template<typename Widget> ModalDriver &on(std::function<void(Widget *)> step)
+    {
+        m_steps.push_back([step](QWidget *modal) {
+            auto *widget = qobject_cast<Widget *>(modal);
+            if (widget)
+                step(widget);
+            return widget != nullptr;
+        });
+        return *this;
+    }
+
+private:
+    void poll()
+    {
+        // Due before the step runs, as a step may open a dialog of its own and wait in it.
+        QTimer::singleShot(20, &m_timerContext, [this] { poll(); });
+        QWidget *modal = QApplication::activeModalWidget();
+        // A step that waits, for a listing say, leaves its own dialog up without being stuck.
+        if (!modal || !modal->isVisible() || m_inSteps.contains(modal))
+            return;
+        const std::function<bool(QWidget *)> step = m_steps.empty() ? nullptr : m_steps.front();
+        if (step)
+            m_steps.pop_front();
+        m_inSteps.append(modal);
+        if (!step || !step(modal)) {
+            const auto *box = qobject_cast<QMessageBox *>(modal);
+            m_problems << QString::fromLatin1(modal->metaObject()->className())
+                    + (box ? u" saying "_qs + box->text() : QString()) + u" showed out of turn"_qs;
+            modal->close(); // a dialog rejects itself
+        }
+        m_inSteps.removeOne(modal);
+    }
+
+    QObject m_timerContext;
+    std::deque<std::function<bool(QWidget *)>> m_steps;
+    QList<QWidget *> m_inSteps; // widgets whose steps are running, innermost last
+    QStringList m_problems;
+};
+
+// The name field of Qt's file dialog, where a person types the file name.
+QLineEdit *fileNameEdit(QFileDialog *dialog)
+{
+    return dialog->findChild<QLineEdit *>(u"fileNameEdit"_qs);
+}
 
 // The file types as the dialog shows them, and the one it starts on.
 const QStringList FileTypes { u"All Files (*.*)"_qs, u"Rich Text Files(*.rtf)"_qs,
@@ -83,10 +149,10 @@ void TestFileDialog::toolbarCommandsShowTheDialogAsSetUp()
     QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir folder;
     const QString path = folder.filePath(u"notes.rtf"_qs);
-    createFile(path, "{\\rtf1\\ansi first draft}");
-    for (const char *name : { "README", "REPORT.RTF", "notes.rtf.bak", "letter.txt", ".hidden" })
-        createFile(folder.filePath(QString::fromLatin1(name)));
-    QVERIFY(QDir(folder.path()).mkdir(u"folder"_qs));
+    const QByteArray opened = stateOf(folder.path(),
+                                      u"printf '%s' '{\\rtf1\\ansi first draft}' >notes.rtf\n"
+                                      "touch README REPORT.RTF notes.rtf.bak letter.txt .hidden\n"
+                                      "mkdir folder"_qs);
     const QList<QStringList> listed {
         { u"README"_qs, u"REPORT.RTF"_qs, u"folder"_qs, u"letter.txt"_qs, u"notes.rtf"_qs,
           u"notes.rtf.bak"_qs },
@@ -118,7 +184,9 @@ void TestFileDialog::toolbarCommandsShowTheDialogAsSetUp()
         pickFilterEntry(shown, 0);
         QTest::keyClick(fileNameEdit(shown), Qt::Key_Return);
     };
-    const auto replace = [](QMessageBox *box) { pressButton(box, QMessageBox::Yes); };
+    const auto replace = [](QMessageBox *box) {
+        QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+    };
     ModalDriver driver;
     driver
         .on<QFileDialog>([&](QFileDialog *shown) {
@@ -163,7 +231,7 @@ void TestFileDialog::toolbarCommandsShowTheDialogAsSetUp()
             QVERIFY2(box->text().size() > saveFailureMessage(path, {}).size(),
                      "the message gives no reason");
             QVERIFY2(box->text().contains(u"still open"_qs), qPrintable(box->text()));
-            pressButton(box, QMessageBox::Ok);
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         });
     const auto click = [&](const QString &key) {
         QAction *button = window.toolBar()->findChild<QAction *>(key);
@@ -179,15 +247,13 @@ void TestFileDialog::toolbarCommandsShowTheDialogAsSetUp()
     QTest::qWait(200);
     QVERIFY(!completions->isVisible());
     editor->setDocumentText(u"second draft"_qs);
-    const QStringList files = entriesOf(folder.path());
     click(u"save"_qs);
-    QCOMPARE(contentOf(path), QByteArray("{\\rtf1\\ansi first draft}"));
+    QCOMPARE(stateOf(folder.path()), opened);
     click(u"save"_qs);
-    QCOMPARE(entriesOf(folder.path()), files);
-    const QByteArray saved = contentOf(path);
-    RichTextEditor reader;
-    QVERIFY(reader.LoadFile(path).ok);
-    QCOMPARE(reader.documentText(), u"second draft"_qs);
+    const QByteArray saved = stateOf(folder.path());
+    QCOMPARE(
+        saved,
+        QByteArray(opened).replace("{\\rtf1\\ansi first draft}", writeRtf(*editor->document())));
 
     const QTextDocument *document = editor->document();
     {
@@ -195,8 +261,7 @@ void TestFileDialog::toolbarCommandsShowTheDialogAsSetUp()
         click(u"save"_qs);
     }
     QVERIFY(!saveFailureMessage(path, {}).contains(u"\n\n\n"_qs));
-    QCOMPARE(entriesOf(folder.path()), files);
-    QCOMPARE(contentOf(path), saved);
+    QCOMPARE(stateOf(folder.path()), saved);
     QCOMPARE(editor->document(), document);
     QCOMPARE(editor->documentText(), u"second draft"_qs);
 }

@@ -13,7 +13,6 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
-#include <QMimeData>
 #include <QTest>
 #include <QToolBar>
 
@@ -102,8 +101,8 @@ void TestMainWindow::clickButton(const QString &key)
 }
 
 // Runs `action`: "toolbar" or "menu" and the command's key, or a key sequence in the editor.
-// The menu opens at the pointer on a right press, with Shift held too; "menu dismissed" closes
-// it with Escape, and a "left press" must not open it.
+// The menu opens at the pointer on a right press, with Shift held too; a "left press" must not
+// open it.
 void TestMainWindow::runAction(const QString &action)
 {
     const QString path = action.section(u' ', 0, 0);
@@ -116,13 +115,9 @@ void TestMainWindow::runAction(const QString &action)
         QTest::mousePress(viewport, Qt::RightButton, Qt::ShiftModifier, PressPoint);
         QTRY_COMPARE(QApplication::activePopupWidget(), menu);
         QCOMPARE(menu->pos(), viewport->mapToGlobal(PressPoint));
-        if (key == u"dismissed") {
-            QTest::keyClick(menu, Qt::Key_Escape);
-        } else {
-            QAction *item = menu->findChild<QAction *>(key);
-            QVERIFY(item && item->isShortcutVisibleInContextMenu());
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
-        }
+        QAction *item = menu->findChild<QAction *>(key);
+        QVERIFY(item && item->isShortcutVisibleInContextMenu());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
         QTRY_VERIFY(!menu->isVisible());
     } else if (path == u"left") {
         QTest::mousePress(viewport, Qt::LeftButton, {}, PressPoint);
@@ -196,20 +191,19 @@ void TestMainWindow::windowAsItOpens()
 
 void TestMainWindow::dispatchMatchesExactKeysOnly()
 {
-    QWidget window;
-    RichTextEditor editor(&window);
-    CommandContext context { window, editor };
-    editor.setDocumentText(u"some (text)"_qs);
+    RichTextEditor *editor = m_window->editor();
+    CommandContext context { *m_window, *editor };
+    editor->setDocumentText(u"some (text)"_qs);
     for (const char *key : { "Open", "EXITP", "edit ", "", "exit" })
         QVERIFY2(!DispatchToolbarKey(QString::fromLatin1(key), context), key);
-    QCOMPARE(editor.documentText(), u"some (text)"_qs);
+    QCOMPARE(editor->documentText(), u"some (text)"_qs);
     QVERIFY(DispatchToolbarKey(u"edit", context));
-    QCOMPARE(editor.documentText(), u"Some  Text "_qs);
+    QCOMPARE(editor->documentText(), u"Some  Text "_qs);
 }
 
-// Every way to a command has the same effect: copies and cuts put plain text only, pastes take
-// the clipboard's lines once, as CR LF; a dismissed menu or a left press change nothing, and
-// Insert with a modifier leaves typing over alone.
+// Every way to a command has the same effect: copies and cuts put the selection's lines with LF,
+// pastes take the clipboard's lines once, as CR LF; a left press changes nothing, and Insert
+// with a modifier leaves typing over alone.
 void TestMainWindow::everyPathRunsTheClipboardCommands()
 {
     QFETCH(QStringList, fields);
@@ -223,7 +217,6 @@ void TestMainWindow::everyPathRunsTheClipboardCommands()
     runAction(fields[1]);
     QCOMPARE(editor->documentText(), fields[2]);
     QCOMPARE(QGuiApplication::clipboard()->text(), fields[3]);
-    QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
     QVERIFY(!editor->overwriteMode());
 }
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files.h"
 
-#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes, bool ignoreSignal)
@@ -22,23 +22,20 @@ FileSizeLimit::~FileSizeLimit()
     std::signal(SIGXFSZ, m_previousHandler);
 }
 
-QStringList entriesOf(const QString &folder)
+QByteArray stateOf(const QString &folder, const QString &commands, const QByteArray &input)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                  QDir::Name);
-}
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void createFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(content), content.size());
+    QProcess shell;
+    shell.setWorkingDirectory(folder);
+    shell.start(u"sh"_qs,
+                { u"-ec"_qs,
+                  commands
+                      + u"\nfind . -mindepth 1 -printf '%p %M %U:%G\\n' | sort\n"
+                        "find . -type f | sort | xargs -r tail -v -n +1"_qs });
+    shell.write(input);
+    shell.closeWriteChannel();
+    shell.waitForFinished();
+    return shell.exitCode() == 0 ? shell.readAllStandardOutput()
+                                 : "failed: " + shell.readAllStandardError();
 }
 
 void addFixtureRows(const QString &path, const QString &kind)
