@@ -64,7 +64,6 @@ private:
     }
     void verifyStatusPanels();
     void clickButton(const QString &key);
-    void runAction(const QString &action);
 
     std::unique_ptr<Form1> m_window;
 };
@@ -98,36 +97,6 @@ void TestMainWindow::clickButton(const QString &key)
     QAction *button = m_window->toolBar()->findChild<QAction *>(key);
     QVERIFY(button);
     QTest::mouseClick(m_window->toolBar()->widgetForAction(button), Qt::LeftButton);
-}
-
-// Runs `action`: "toolbar" or "menu" and the command's key, or a key sequence in the editor.
-// The menu opens at the pointer on a right press, with Shift held too; a "left press" must not
-// open it.
-void TestMainWindow::runAction(const QString &action)
-{
-    const QString path = action.section(u' ', 0, 0);
-    const QString key = action.section(u' ', 1);
-    QWidget *viewport = m_window->editor()->viewport();
-    QMenu *menu = m_window->popupMenu();
-    if (path == u"toolbar") {
-        clickButton(key);
-    } else if (path == u"menu") {
-        QTest::mousePress(viewport, Qt::RightButton, Qt::ShiftModifier, PressPoint);
-        QTRY_COMPARE(QApplication::activePopupWidget(), menu);
-        QCOMPARE(menu->pos(), viewport->mapToGlobal(PressPoint));
-        QAction *item = menu->findChild<QAction *>(key);
-        QVERIFY(item && item->isShortcutVisibleInContextMenu());
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
-        QTRY_VERIFY(!menu->isVisible());
-    } else if (path == u"left") {
-        QTest::mousePress(viewport, Qt::LeftButton, {}, PressPoint);
-        QTest::mouseRelease(viewport, Qt::LeftButton, {}, PressPoint);
-        QTest::qWait(50);
-        QCOMPARE(QApplication::activePopupWidget(), nullptr);
-    } else {
-        const QKeyCombination keys = QKeySequence(action)[0];
-        QTest::keyClick(m_window->editor(), keys.key(), keys.keyboardModifiers());
-    }
 }
 
 // The window as it opens: its names, its layout in twips (window 7980 x 6690, toolbar 630,
@@ -203,7 +172,8 @@ void TestMainWindow::dispatchMatchesExactKeysOnly()
 
 // Every way to a command has the same effect: copies and cuts put the selection's lines with LF,
 // pastes take the clipboard's lines once, as CR LF; a left press changes nothing, and Insert
-// with a modifier leaves typing over alone.
+// with a modifier leaves typing over alone. The menu opens at the pointer on a right press,
+// with Shift held too.
 void TestMainWindow::everyPathRunsTheClipboardCommands()
 {
     QFETCH(QStringList, fields);
@@ -214,7 +184,29 @@ void TestMainWindow::everyPathRunsTheClipboardCommands()
     cursor.setPosition(10, QTextCursor::KeepAnchor);
     editor->setTextCursor(cursor);
     QGuiApplication::clipboard()->setText(u"X\rY"_qs);
-    runAction(fields[1]);
+    const QString path = fields[1].section(u' ', 0, 0);
+    const QString key = fields[1].section(u' ', 1);
+    QWidget *viewport = editor->viewport();
+    QMenu *menu = m_window->popupMenu();
+    if (path == u"toolbar") {
+        clickButton(key);
+    } else if (path == u"menu") {
+        QTest::mousePress(viewport, Qt::RightButton, Qt::ShiftModifier, PressPoint);
+        QTRY_COMPARE(QApplication::activePopupWidget(), menu);
+        QCOMPARE(menu->pos(), viewport->mapToGlobal(PressPoint));
+        QAction *item = menu->findChild<QAction *>(key);
+        QVERIFY(item && item->isShortcutVisibleInContextMenu());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        QTRY_VERIFY(!menu->isVisible());
+    } else if (path == u"left") {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, PressPoint);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, PressPoint);
+        QTest::qWait(50);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    } else {
+        const QKeyCombination keys = QKeySequence(fields[1])[0];
+        QTest::keyClick(editor, keys.key(), keys.keyboardModifiers());
+    }
     QCOMPARE(editor->documentText(), fields[2]);
     QCOMPARE(QGuiApplication::clipboard()->text(), fields[3]);
     QVERIFY(!editor->overwriteMode());
