@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+
+#include <sys/stat.h>
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes, bool ignoreSignal)
 {
@@ -24,18 +27,34 @@ FileSizeLimit::~FileSizeLimit()
 
 QByteArray stateOf(const QString &folder, const QString &commands, const QByteArray &input)
 {
-    QProcess shell;
-    shell.setWorkingDirectory(folder);
-    shell.start(u"sh"_qs,
-                { u"-ec"_qs,
-                  commands
-                      + u"\nfind . -mindepth 1 -printf '%p %M %U:%G\\n' | sort\n"
-                        "find . -type f | sort | xargs -r tail -v -n +1"_qs });
-    shell.write(input);
-    shell.closeWriteChannel();
-    shell.waitForFinished();
-    return shell.exitCode() == 0 ? shell.readAllStandardOutput()
-                                 : "failed: " + shell.readAllStandardError();
+    if (!commands.isEmpty()) {
+        QProcess shell;
+        shell.setWorkingDirectory(folder);
+        shell.start(u"sh"_qs, { u"-ec"_qs, commands });
+        shell.write(input);
+        shell.closeWriteChannel();
+        if (!shell.waitForFinished() || shell.exitCode() != 0)
+            return "failed: " + shell.readAllStandardError();
+    }
+    QStringList paths;
+    for (QDirIterator entry(folder,
+                            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                            QDirIterator::Subdirectories);
+         entry.hasNext();)
+        paths << entry.next();
+    paths.sort();
+    QByteArray state;
+    for (const QString &path : std::as_const(paths)) {
+        struct stat status = {};
+        ::lstat(QFile::encodeName(path).constData(), &status);
+        state += QFile::encodeName(path.mid(folder.size())) + ' '
+            + QByteArray::number(status.st_mode, 8) + ' ' + QByteArray::number(status.st_uid) + ':'
+            + QByteArray::number(status.st_gid) + '\n';
+        // Read only regular files: opening a named pipe would wait for a writer.
+        if (QFile file(path); S_ISREG(status.st_mode) && file.open(QIODevice::ReadOnly))
+            state += file.readAll() + '\n';
+    }
+    return state;
 }
 
 void addFixtureRows(const QString &path, const QString &kind)
