@@ -24,9 +24,9 @@ private:
     sighandler_t m_previousHandler = SIG_DFL;
 };
 
-// Runs shell commands in `folder`, feeding them `input`, then lists every entry under it with
-// its type and mode, owner and group, and then the content of each file: all that a file command
-// may change there. "failed: " and the reason when the commands fail.
+// Runs shell commands in `folder`, feeding them `input`, then lists every entry under it, sorted,
+// with its type and mode, owner and group, and a file's content: all that a file command may
+// change there. "failed: " and the reason when the commands fail.
 QByteArray stateOf(const QString &folder, const QString &commands = {},
                    const QByteArray &input = {});
 
