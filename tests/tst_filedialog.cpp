@@ -196,6 +196,7 @@ void TestFileDialog::toolbarCommandsShowTheDialogAsSetUp()
             pickFilterEntry(shown, 1);
             QVERIFY(QTest::qWaitForWindowActive(shown));
             fileNameEdit(shown)->setFocus();
+            QTRY_VERIFY(fileNameEdit(shown)->hasFocus());
             QTRY_COMPARE(listedNames(shown), listed.at(1));
             QTest::keyClicks(fileNameEdit(shown), u"notes"_qs);
             QTRY_VERIFY(completions->isVisible());
