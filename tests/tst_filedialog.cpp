@@ -1,28 +1,96 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filedialog.h"
 #include "files.h"
-#include "modaldriver.h"
+#include "mainwindow.h"
+#include "richtexteditor.h"
+#include "rtfwriter.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAction>
 #include <QComboBox>
 #include <QCompleter>
-#include <QDir>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <deque>
+#include <functional>
 
 using namespace Quillmere;
 
 namespace {
 
-QString answer(const std::optional<QString> &path)
+// Plays the person at the keyboard while the code under test waits in a modal dialog: each step
+// runs, in order, on the next modal widget to show, if that is of the step's kind. Any other is
+// closed at once, so that a fault cannot leave the test waiting for ever; it, and any step that
+// never ran, fail the test.
+class ModalDriver
 {
-    return path.value_or(u"(nothing)"_qs);
+public:
+    ModalDriver() { poll(); }
+    ~ModalDriver()
+    {
+        if (!m_steps.empty())
+            m_problems << u"%1 step(s) never ran"_qs.arg(m_steps.size());
+        QVERIFY2(m_problems.isEmpty(), qPrintable(m_problems.join(u"; "_qs)));
+    }
+
+    template<typename Widget> ModalDriver &on(std::function<void(Widget *)> step)
+    {
+        m_steps.push_back([step](QWidget *modal) {
+            auto *widget = qobject_cast<Widget *>(modal);
+            if (widget)
+                step(widget);
+            return widget != nullptr;
+        });
+        return *this;
+    }
+
+private:
+    void poll()
+    {
+        // Due before the step runs, as a step may open a dialog of its own and wait in it.
+        QTimer::singleShot(20, &m_timerContext, [this] { poll(); });
+        QWidget *modal = QApplication::activeModalWidget();
+        // A step that waits, for a listing say, leaves its own dialog up without being stuck.
+        if (!modal || !modal->isVisible() || m_inSteps.contains(modal))
+            return;
+        const std::function<bool(QWidget *)> step = m_steps.empty() ? nullptr : m_steps.front();
+        if (step)
+            m_steps.pop_front();
+        m_inSteps.append(modal);
+        if (!step || !step(modal)) {
+            const auto *box = qobject_cast<QMessageBox *>(modal);
+            m_problems << QString::fromLatin1(modal->metaObject()->className())
+                    + (box ? u" saying "_qs + box->text() : QString()) + u" showed out of turn"_qs;
+            modal->close(); // a dialog rejects itself
+        }
+        m_inSteps.removeOne(modal);
+    }
+
+    QObject m_timerContext;
+    std::deque<std::function<bool(QWidget *)>> m_steps;
+    QList<QWidget *> m_inSteps; // widgets whose steps are running, innermost last
+    QStringList m_problems;
+};
+
+// The name field of Qt's file dialog, where a person types the file name.
+QLineEdit *fileNameEdit(QFileDialog *dialog)
+{
+    return dialog->findChild<QLineEdit *>(u"fileNameEdit"_qs);
 }
 
-QStringList filterEntries(QFileDialog *dialog)
+// The file types as the dialog shows them, and the one it starts on.
+const QStringList FileTypes { u"All Files (*.*)"_qs, u"Rich Text Files(*.rtf)"_qs,
+                              u"Text Files(*.txt)"_qs, u"current: Text Files(*.txt)"_qs };
+
+QStringList fileTypes(QFileDialog *dialog)
 {
     QStringList texts;
     if (auto *combo = dialog->findChild<QComboBox *>(u"fileTypeCombo"_qs)) {
@@ -33,18 +101,15 @@ QStringList filterEntries(QFileDialog *dialog)
     return texts;
 }
 
-// The names the dialog lists in its current folder, sorted.
-QStringList listedNames(QFileDialog *dialog)
+// The names the dialog lists in its current folder, sorted, split by spaces.
+QString listedNames(QFileDialog *dialog)
 {
     auto *view = dialog->findChild<QListView *>(u"listView"_qs);
-    if (!view)
-        return {};
-    const QAbstractItemModel *model = view->model();
     QStringList names;
-    for (int row = 0; row < model->rowCount(view->rootIndex()); ++row)
-        names << model->index(row, 0, view->rootIndex()).data().toString();
+    for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row)
+        names << view->model()->index(row, 0, view->rootIndex()).data().toString();
     names.sort();
-    return names;
+    return names.join(u' ');
 }
 
 // Picks the file type entry at `index` (from 0) as a person does, with the arrow keys.
@@ -64,153 +129,138 @@ class TestFileDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void filterSplitsIntoEntries();
-    void patternsBecomeWildcards_data();
-    void patternsBecomeWildcards();
-    void settingsHoldOnEveryShowing();
-    void filterEntriesListTheirFilesAndKeepTheTypedName();
-    void typedNameLeavesNoCompletionsBehind();
+    void toolbarCommandsShowTheDialogAsSetUp();
 };
 
-void TestFileDialog::initTestCase()
+// The toolbar's file commands share the window's one dialog, Qt's own, which lists each file
+// type's files in any case, *.* names without a dot too, and folders always, so that a person
+// can move through them. Each showing starts afresh on our settings, whatever a person changed
+// in the last one, on the Text Files entry, offering exactly the path chosen last or, before
+// any, nothing: never a name typed into a cancelled dialog. A name typed is kept as it is when
+// the person picks another file type, where Qt's dialog would swap its extension for the new
+// type's or clear it; so the file opened is saved under its own name, once the person agrees to
+// replace it. The list of completions goes with the dialog rather than staying over the window.
+// A cancelled open leaves the document alone, a cancelled save the file. On a full disk the save
+// fails over the window, saying where and why, and keeps both the file and the document; only
+// the window's own set-up keeps the file-size signal from ending the test.
+void TestFileDialog::toolbarCommandsShowTheDialogAsSetUp()
 {
-    // Qt's dialog remembers folders in the user's settings; keep the tests out of them.
+    // Qt's dialog remembers folders in the user's settings; keep the test out of them.
     QStandardPaths::setTestModeEnabled(true);
-}
-
-void TestFileDialog::filterSplitsIntoEntries()
-{
-    QCOMPARE(parseFileFilter(u"Pictures|*.png|Anything||Orphan"),
-             (QList<FileFilterEntry> { { u"Pictures"_qs, u"*.png"_qs }, { u"Anything"_qs, {} } }));
-    QCOMPARE(parseFileFilter(QString()), QList<FileFilterEntry> {});
-}
-
-void TestFileDialog::patternsBecomeWildcards_data()
-{
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QStringList>("wildcards");
-
-    QTest::addRow("*.* also takes names without a dot")
-        << u"*.*"_qs << QStringList { u"*.*"_qs, u"*"_qs };
-    QTest::addRow("name.* also takes the bare name")
-        << u"notes.*"_qs << QStringList { u"notes.*"_qs, u"notes"_qs };
-    QTest::addRow("blanks and empty wildcards dropped")
-        << u" *.rtf ; ;*.txt"_qs << QStringList { u"*.rtf"_qs, u"*.txt"_qs };
-    QTest::addRow("repeats dropped") << u"*.*;*"_qs << QStringList { u"*.*"_qs, u"*"_qs };
-    QTest::addRow("a lone .* is not widened") << u".*"_qs << QStringList { u".*"_qs };
-}
-
-void TestFileDialog::patternsBecomeWildcards()
-{
-    QFETCH(QString, pattern);
-    QFETCH(QStringList, wildcards);
-    QCOMPARE(nameMatchPatterns(pattern), wildcards);
-}
-
-// Each showing checks the settings, then changes what a person can change before it closes;
-// the next showing must start afresh on the Text Files entry, offering exactly the path chosen
-// last or, before any, nothing: never a name typed into a cancelled dialog.
-void TestFileDialog::settingsHoldOnEveryShowing()
-{
     QTemporaryDir folder;
-    const QString existing = folder.filePath(u"existing.txt"_qs);
-    createFile(existing);
-    QWidget window;
-    CommonDialog dialog(&window);
-    const QStringList entries { u"All Files (*.*)"_qs, u"Rich Text Files(*.rtf)"_qs,
-                                u"Text Files(*.txt)"_qs, u"current: Text Files(*.txt)"_qs };
-    ModalDriver driver;
-    for (int showing = 0; showing < 5; ++showing) {
-        const bool open = showing % 2 == 1;
-        driver.on<QFileDialog>([&, open, showing](QFileDialog *shown) {
-            QCOMPARE(shown->acceptMode(), open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-            QCOMPARE(shown->fileMode(), open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-            QCOMPARE(shown->testOption(QFileDialog::DontConfirmOverwrite), open);
-            QCOMPARE(shown->defaultSuffix(), QString());
-            // Qt's own dialog: our workarounds and the tests act on its widgets.
-            QVERIFY(shown->testOption(QFileDialog::DontUseNativeDialog));
-            QCOMPARE(filterEntries(shown), entries);
-            QCOMPARE(fileNameEdit(shown)->text(), showing < 2 ? QString() : u"existing.txt"_qs);
-            if (showing >= 2)
-                QCOMPARE(shown->selectedFiles(), QStringList { existing });
-            pickFilterEntry(shown, 0);
-            shown->setDefaultSuffix(u"doc"_qs);
-            if (showing % 2 == 0 && showing < 4) {
-                typeFileName(shown, u"typed but cancelled.txt"_qs);
-                shown->reject();
-                return;
-            }
-            acceptFileName(shown, existing);
-        });
-    }
-    driver.on<QMessageBox>([](QMessageBox *box) { pressButton(box, QMessageBox::Yes); });
-    for (int showing = 0; showing < 5; ++showing)
-        QCOMPARE(
-            answer(dialog.choosePath(showing % 2 ? FileDialogMode::Open : FileDialogMode::Save)),
-            showing % 2 == 0 && showing < 4 ? answer(std::nullopt) : existing);
-}
-
-// Each entry lists its files in any case, *.* names without a dot too; folders always show, so
-// that a person can move through them. Qt's dialog would also swap the typed name's extension
-// for the new entry's, or clear it.
-void TestFileDialog::filterEntriesListTheirFilesAndKeepTheTypedName()
-{
-    QTemporaryDir folder;
-    for (const char *name : { "README", "REPORT.RTF", "notes.rtf.bak", "letter.txt", ".hidden" })
-        createFile(folder.filePath(QString::fromLatin1(name)));
-    QVERIFY(QDir(folder.path()).mkdir(u"folder"_qs));
-    const QList<QStringList> listed {
-        { u"README"_qs, u"REPORT.RTF"_qs, u"folder"_qs, u"letter.txt"_qs, u"notes.rtf.bak"_qs },
-        { u"REPORT.RTF"_qs, u"folder"_qs },
-        { u"folder"_qs, u"letter.txt"_qs },
-    };
-    QWidget window;
-    CommonDialog dialog(&window);
-    ModalDriver driver;
-    driver.on<QFileDialog>([&](QFileDialog *shown) {
-        shown->setDirectory(folder.path());
-        // Each pick changes the entry, the first from Text Files.
-        for (const auto &[name, entry] : { std::pair(u"notes.rtf"_qs, 0),
-                                           { u"notes.txt"_qs, 1 },
-                                           { u"notes."_qs, 2 },
-                                           { u"notes"_qs, 1 } }) {
-            typeFileName(shown, name);
-            pickFilterEntry(shown, entry);
-            QCOMPARE(fileNameEdit(shown)->text(), name);
-            QTRY_COMPARE(listedNames(shown), listed.at(entry));
-        }
-        pressAcceptButton(shown);
-    });
-    QCOMPARE(answer(dialog.choosePath(FileDialogMode::Save)), folder.filePath(u"notes"_qs));
-}
-
-// Return typed while the list of completions shows takes the name; the list must go with the
-// dialog rather than stay over the window.
-void TestFileDialog::typedNameLeavesNoCompletionsBehind()
-{
-    QTemporaryDir folder;
-    createFile(folder.filePath(u"letter.txt"_qs));
-    QWidget window;
+    const QString path = folder.filePath(u"notes.rtf"_qs);
+    const QByteArray opened = stateOf(folder.path(),
+                                      u"printf '%s' '{\\rtf1\\ansi first draft}' >notes.rtf\n"
+                                      "touch README REPORT.RTF notes.rtf.bak letter.txt .hidden\n"
+                                      "mkdir folder"_qs);
+    const QStringList listed { u"README REPORT.RTF folder letter.txt notes.rtf notes.rtf.bak"_qs,
+                               u"REPORT.RTF folder notes.rtf"_qs, u"folder letter.txt"_qs };
+    std::signal(SIGXFSZ, SIG_DFL);
+    Form1 window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    CommonDialog dialog(&window);
-    QWidget *completions = fileNameEdit(&dialog)->completer()->popup();
-    ModalDriver driver;
-    driver.on<QFileDialog>([&](QFileDialog *shown) {
+    RichTextEditor *editor = window.editor();
+    QWidget *completions = fileNameEdit(window.fileDialog())->completer()->popup();
+    // Checks what a showing starts with, then changes what a person may.
+    const auto verifyShowing = [&](QFileDialog *shown, bool open, bool offered) {
+        QCOMPARE(shown, window.fileDialog());
+        QCOMPARE(shown->acceptMode(), open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+        QCOMPARE(shown->fileMode(), open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        QCOMPARE(shown->testOption(QFileDialog::DontConfirmOverwrite), open);
+        QCOMPARE(shown->defaultSuffix(), QString());
+        QVERIFY(shown->testOption(QFileDialog::DontUseNativeDialog));
+        QCOMPARE(fileTypes(shown), FileTypes);
+        QCOMPARE(fileNameEdit(shown)->text(), offered ? u"notes.rtf"_qs : QString());
+        QVERIFY(!offered || shown->selectedFiles() == QStringList { path });
+        shown->setDefaultSuffix(u"doc"_qs);
         shown->setDirectory(folder.path());
-        QVERIFY(QTest::qWaitForWindowActive(shown));
-        fileNameEdit(shown)->setFocus();
-        QTRY_VERIFY(fileNameEdit(shown)->hasFocus());
-        QTRY_COMPARE(listedNames(shown), QStringList { u"letter.txt"_qs });
-        QTest::keyClicks(fileNameEdit(shown), u"letter"_qs);
-        QTRY_VERIFY(completions->isVisible());
-        QTest::keyClicks(completions, u".txt"_qs);
-        QTest::keyClick(completions, Qt::Key_Return);
-    });
-    QCOMPARE(answer(dialog.choosePath(FileDialogMode::Open)), folder.filePath(u"letter.txt"_qs));
+    };
+    const auto acceptOffered = [&](QFileDialog *shown) {
+        verifyShowing(shown, false, true);
+        pickFilterEntry(shown, 0);
+        QTest::keyClick(fileNameEdit(shown), Qt::Key_Return);
+    };
+    const auto replace = [](QMessageBox *box) {
+        QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+    };
+    ModalDriver driver;
+    driver
+        .on<QFileDialog>([&](QFileDialog *shown) {
+            verifyShowing(shown, true, false);
+            pickFilterEntry(shown, 0);
+            fileNameEdit(shown)->setText(u"typed but cancelled.txt"_qs);
+            shown->reject();
+        })
+        .on<QFileDialog>([&](QFileDialog *shown) {
+            verifyShowing(shown, true, false);
+            pickFilterEntry(shown, 1);
+            QVERIFY(QTest::qWaitForWindowActive(shown));
+            fileNameEdit(shown)->setFocus();
+            QTRY_VERIFY(fileNameEdit(shown)->hasFocus());
+            QTRY_COMPARE(listedNames(shown), listed.at(1));
+            QTest::keyClicks(fileNameEdit(shown), u"notes"_qs);
+            QTRY_VERIFY(completions->isVisible());
+            QTest::keyClicks(completions, u".rtf"_qs);
+            QTest::keyClick(completions, Qt::Key_Return);
+        })
+        .on<QFileDialog>([&](QFileDialog *shown) {
+            verifyShowing(shown, false, true);
+            // Each pick changes the entry, the first from Text Files.
+            for (const auto &[name, entry] : { std::pair(u"notes.rtf"_qs, 0),
+                                               { u"notes.txt"_qs, 1 },
+                                               { u"notes."_qs, 2 },
+                                               { u"notes"_qs, 1 } }) {
+                fileNameEdit(shown)->setText(name);
+                pickFilterEntry(shown, entry);
+                QCOMPARE(fileNameEdit(shown)->text(), name);
+                QTRY_COMPARE(listedNames(shown), listed.at(entry));
+            }
+            shown->reject();
+        })
+        .on<QFileDialog>(acceptOffered)
+        .on<QMessageBox>(replace)
+        .on<QFileDialog>(acceptOffered)
+        .on<QMessageBox>(replace)
+        .on<QMessageBox>([&](QMessageBox *box) {
+            QCOMPARE(box->icon(), QMessageBox::Warning);
+            QCOMPARE(box->parentWidget(), &window);
+            QVERIFY2(box->text().contains(u'\u201c' + path + u'\u201d'), qPrintable(box->text()));
+            QVERIFY2(box->text().size() > saveFailureMessage(path, {}).size(),
+                     "the message gives no reason");
+            QVERIFY2(box->text().contains(u"still open"_qs), qPrintable(box->text()));
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+    const auto click = [&](const QString &key) {
+        QAction *button = window.toolBar()->findChild<QAction *>(key);
+        QVERIFY(button);
+        QTest::mouseClick(window.toolBar()->widgetForAction(button), Qt::LeftButton);
+    };
+
+    editor->setDocumentText(u"kept"_qs);
+    click(u"open"_qs);
+    QCOMPARE(editor->documentText(), u"kept"_qs);
+    click(u"open"_qs);
+    QCOMPARE(editor->documentText(), u"first draft"_qs);
     QTest::qWait(200);
     QVERIFY(!completions->isVisible());
+    editor->setDocumentText(u"second draft"_qs);
+    click(u"save"_qs);
+    QCOMPARE(stateOf(folder.path()), opened);
+    click(u"save"_qs);
+    const QByteArray saved = stateOf(folder.path());
+    QCOMPARE(
+        saved,
+        QByteArray(opened).replace("{\\rtf1\\ansi first draft}", writeRtf(*editor->document())));
+
+    const QTextDocument *document = editor->document();
+    {
+        const FileSizeLimit fullDisk(16, false);
+        click(u"save"_qs);
+    }
+    QVERIFY(!saveFailureMessage(path, {}).contains(u"\n\n\n"_qs));
+    QCOMPARE(stateOf(folder.path()), saved);
+    QCOMPARE(editor->document(), document);
+    QCOMPARE(editor->documentText(), u"second draft"_qs);
 }
 
 QTEST_MAIN(TestFileDialog)

@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands.h"
+#include "filedialog.h"
+#include "files.h"
 #include "imagelist.h"
+#include "keystate.h"
 #include "mainwindow.h"
 #include "richtexteditor.h"
 #include "statusbar.h"
 #include "twips.h"
 
-#include <QAction>
+#include <QAccessible>
 #include <QClipboard>
-#include <QFontMetrics>
+#include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
-#include <QMimeData>
 #include <QTest>
-#include <QTextCursor>
 #include <QToolBar>
 
 #include <memory>
@@ -23,7 +23,16 @@ using namespace Quillmere;
 namespace {
 
 const QPoint PressPoint(40, 30);
-const QString TwoLines = u"alpha\r\nbeta gamma"_qs;
+
+void rows(const QString &kind)
+{
+    addFixtureRows(QFINDTESTDATA("data/mainwindow.txt"), kind);
+}
+
+QString spokenName(QWidget *widget)
+{
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
 
 } // namespace
 
@@ -34,11 +43,15 @@ class TestMainWindow : public QObject
 
 private slots:
     void initTestCase();
-    void init();
+    void cleanup() { QLocale::setDefault(QLocale::system()); }
     void windowAsItOpens();
     void dispatchMatchesExactKeysOnly();
-    void everyPathRunsTheClipboardCommands_data();
+    void everyPathRunsTheClipboardCommands_data() { rows(u"path"_qs); }
     void everyPathRunsTheClipboardCommands();
+    void lockKeysToggleOnceAndShow_data() { rows(u"keys"_qs); }
+    void lockKeysToggleOnceAndShow();
+    void clockChangesOnTime_data() { rows(u"clock"_qs); }
+    void clockChangesOnTime();
     void resizingMovesOnlyTheEditorWidthUnlessMinimised();
     void applyAndExitButtons();
 
@@ -49,8 +62,8 @@ private:
         const int dpi = m_window->logicalDpiY();
         return qAbs(pixelsToTwips(pixels, dpi) - twips) <= pixelsToTwips(1, dpi);
     }
+    void verifyStatusPanels();
     void clickButton(const QString &key);
-    void runAction(const QString &action);
 
     std::unique_ptr<Form1> m_window;
 };
@@ -63,13 +76,20 @@ void TestMainWindow::initTestCase()
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
 }
 
-void TestMainWindow::init()
+// The status bar's panels in order, none past the ends, each as wide in twips as the table
+// makes it: the first takes what the others leave, never less than 1440.
+void TestMainWindow::verifyStatusPanels()
 {
-    m_window->editor()->setDocumentText(TwoLines);
-    QTextCursor cursor = m_window->editor()->textCursor();
-    cursor.setPosition(0);
-    cursor.setPosition(10, QTextCursor::KeepAnchor);
-    m_window->editor()->setTextCursor(cursor);
+    StatusBar *bar = m_window->statusBar();
+    QTRY_COMPARE(bar->width(), m_window->width());
+    QVERIFY(!bar->panel(-1) && !bar->panel(5));
+    const double first
+        = std::max(1440.0, pixelsToTwips(bar->width(), m_window->logicalDpiY()) - 4425);
+    const double widths[] = { first, 700, 500, 1440, 1440 };
+    for (qsizetype i = 0; i < 5; ++i) {
+        QVERIFY2(isTwips(bar->panel(i)->width(), widths[i]), qPrintable(QString::number(i)));
+        QVERIFY(i == 0 || bar->panel(i)->x() > bar->panel(i - 1)->geometry().right());
+    }
 }
 
 void TestMainWindow::clickButton(const QString &key)
@@ -77,40 +97,6 @@ void TestMainWindow::clickButton(const QString &key)
     QAction *button = m_window->toolBar()->findChild<QAction *>(key);
     QVERIFY(button);
     QTest::mouseClick(m_window->toolBar()->widgetForAction(button), Qt::LeftButton);
-}
-
-// Runs `action`: "toolbar" or "menu" and the command's key, or a key sequence in the editor.
-// The menu opens at the pointer on a right press, with Shift held too; "menu dismissed" closes
-// it with Escape, and a "left press" must not open it.
-void TestMainWindow::runAction(const QString &action)
-{
-    const QString path = action.section(u' ', 0, 0);
-    const QString key = action.section(u' ', 1);
-    QWidget *viewport = m_window->editor()->viewport();
-    QMenu *menu = m_window->popupMenu();
-    if (path == u"toolbar") {
-        clickButton(key);
-    } else if (path == u"menu") {
-        QTest::mousePress(viewport, Qt::RightButton, Qt::ShiftModifier, PressPoint);
-        QTRY_COMPARE(QApplication::activePopupWidget(), menu);
-        QCOMPARE(menu->pos(), viewport->mapToGlobal(PressPoint));
-        if (key == u"dismissed") {
-            QTest::keyClick(menu, Qt::Key_Escape);
-        } else {
-            QAction *item = menu->findChild<QAction *>(key);
-            QVERIFY(item && item->isShortcutVisibleInContextMenu());
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
-        }
-        QTRY_VERIFY(!menu->isVisible());
-    } else if (path == u"left") {
-        QTest::mousePress(viewport, Qt::LeftButton, {}, PressPoint);
-        QTest::mouseRelease(viewport, Qt::LeftButton, {}, PressPoint);
-        QTest::qWait(50);
-        QCOMPARE(QApplication::activePopupWidget(), nullptr);
-    } else {
-        const QKeyCombination keys = QKeySequence(action)[0];
-        QTest::keyClick(m_window->editor(), keys.key(), keys.keyboardModifiers());
-    }
 }
 
 // The window as it opens: its names, its layout in twips (window 7980 x 6690, toolbar 630,
@@ -121,15 +107,15 @@ void TestMainWindow::windowAsItOpens()
     Form1 &window = *m_window;
     QCOMPARE(window.windowTitle(), u"Change the first letter of every word to Upper Case"_qs);
     QVERIFY(window.windowIcon().availableSizes().contains(QSize(32, 32)));
+    QCOMPARE(window.objectName(), u"Form1"_qs);
     for (const char *name :
          { "RichTextBox1", "Toolbar1", "StatusBar1", "ImageList1", "CommonDialog1", "mnuPopup" })
         QVERIFY2(window.findChild<QObject *>(QString::fromLatin1(name)), name);
-    QCOMPARE(window.objectName(), u"Form1"_qs);
     QCOMPARE(window.toolBar()->iconSize(), QSize(16, 16));
     QVERIFY(window.imageList()->image(0).isNull() && window.imageList()->image(7).isNull());
     QCOMPARE(window.editor()->contextMenuPolicy(), Qt::NoContextMenu);
-    QVERIFY(window.findChildren<QMenuBar *>().isEmpty());
     QCOMPARE(QApplication::focusWidget(), window.editor());
+    QCOMPARE(spokenName(window.editor()), u"Document"_qs);
 
     const QRect editor = window.editor()->geometry();
     const QRect toolBar = window.toolBar()->geometry();
@@ -141,7 +127,6 @@ void TestMainWindow::windowAsItOpens()
     QCOMPARE(toolBar, QRect(0, 0, window.width(), toolBar.height()));
     QVERIFY(isTwips(toolBar.height(), 630));
     QCOMPARE(statusBar.bottom(), window.height() - 1);
-    QCOMPARE(statusBar.width(), window.width());
     QVERIFY(isTwips(statusBar.height(), 375));
     QVERIFY(editor.bottom() < statusBar.top());
     const int dpi = window.logicalDpiY();
@@ -164,56 +149,122 @@ void TestMainWindow::windowAsItOpens()
                  "caption would be elided");
     }
     QCOMPARE(buttons, 6);
+
+    StatusBar *bar = window.statusBar();
+    QCOMPARE(bar->panel(0)->text() + bar->panel(1)->text() + bar->panel(2)->text(),
+             u"QuillmereCAPSINS"_qs);
+    QVERIFY(!bar->panel(3)->text().isEmpty() && !bar->panel(4)->text().isEmpty());
+    QVERIFY(bar->panel(0)->font().bold());
+    verifyStatusPanels();
 }
 
 void TestMainWindow::dispatchMatchesExactKeysOnly()
 {
-    QWidget window;
-    RichTextEditor editor(&window);
-    CommandContext context { window, editor };
-    editor.setDocumentText(u"some (text)"_qs);
+    RichTextEditor *editor = m_window->editor();
+    CommandContext context { *m_window, *editor };
+    editor->setDocumentText(u"some (text)"_qs);
     for (const char *key : { "Open", "EXITP", "edit ", "", "exit" })
         QVERIFY2(!DispatchToolbarKey(QString::fromLatin1(key), context), key);
-    QCOMPARE(editor.documentText(), u"some (text)"_qs);
+    QCOMPARE(editor->documentText(), u"some (text)"_qs);
     QVERIFY(DispatchToolbarKey(u"edit", context));
-    QCOMPARE(editor.documentText(), u"Some  Text "_qs);
+    QCOMPARE(editor->documentText(), u"Some  Text "_qs);
 }
 
-void TestMainWindow::everyPathRunsTheClipboardCommands_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("document");
-    QTest::addColumn<QString>("clipboard");
-
-    const QString copied = u"alpha\nbeta"_qs;
-    const QString pasted = u"X\r\nY gamma"_qs;
-    const QString offered = u"X\rY"_qs;
-    for (const QString &action :
-         { u"toolbar copy"_qs, u"menu copy"_qs, u"Ctrl+C"_qs, u"Ctrl+Ins"_qs })
-        QTest::addRow("%s", qPrintable(action)) << action << TwoLines << copied;
-    for (const QString &action :
-         { u"toolbar paste"_qs, u"menu paste"_qs, u"Ctrl+V"_qs, u"Shift+Ins"_qs })
-        QTest::addRow("%s", qPrintable(action)) << action << pasted << offered;
-    for (const QString &action : { u"Ctrl+X"_qs, u"Shift+Del"_qs })
-        QTest::addRow("%s", qPrintable(action)) << action << u" gamma"_qs << copied;
-    for (const QString &action : { u"menu dismissed"_qs, u"left press"_qs })
-        QTest::addRow("%s", qPrintable(action)) << action << TwoLines << offered;
-}
-
-// Every way to a command has the same effect: copies and cuts put plain text only, pastes take
-// the clipboard's lines once, as CR LF; a dismissed menu or a left press change nothing, and
-// Insert with a modifier leaves typing over alone.
+// Every way to a command has the same effect: copies and cuts put the selection's lines with LF,
+// pastes take the clipboard's lines once, as CR LF; a left press changes nothing, and Insert
+// with a modifier leaves typing over alone. The menu opens at the pointer on a right press,
+// with Shift held too.
 void TestMainWindow::everyPathRunsTheClipboardCommands()
 {
-    QFETCH(QString, action);
-    QFETCH(QString, document);
-    QFETCH(QString, clipboard);
+    QFETCH(QStringList, fields);
+    RichTextEditor *editor = m_window->editor();
+    editor->setDocumentText(u"alpha\r\nbeta gamma"_qs);
+    QTextCursor cursor = editor->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(10, QTextCursor::KeepAnchor);
+    editor->setTextCursor(cursor);
     QGuiApplication::clipboard()->setText(u"X\rY"_qs);
-    runAction(action);
-    QCOMPARE(m_window->editor()->documentText(), document);
-    QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
-    QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
-    QVERIFY(!m_window->editor()->overwriteMode());
+    const QString path = fields[1].section(u' ', 0, 0);
+    const QString key = fields[1].section(u' ', 1);
+    QWidget *viewport = editor->viewport();
+    QMenu *menu = m_window->popupMenu();
+    if (path == u"toolbar") {
+        clickButton(key);
+    } else if (path == u"menu") {
+        QTest::mousePress(viewport, Qt::RightButton, Qt::ShiftModifier, PressPoint);
+        QTRY_COMPARE(QApplication::activePopupWidget(), menu);
+        QCOMPARE(menu->pos(), viewport->mapToGlobal(PressPoint));
+        QAction *item = menu->findChild<QAction *>(key);
+        QVERIFY(item && item->isShortcutVisibleInContextMenu());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        QTRY_VERIFY(!menu->isVisible());
+    } else if (path == u"left") {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, PressPoint);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, PressPoint);
+        QTest::qWait(50);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    } else {
+        const QKeyCombination keys = QKeySequence(fields[1])[0];
+        QTest::keyClick(editor, keys.key(), keys.keyboardModifiers());
+    }
+    QCOMPARE(editor->documentText(), fields[2]);
+    QCOMPARE(QGuiApplication::clipboard()->text(), fields[3]);
+    QVERIFY(!editor->overwriteMode());
+}
+
+// A lock key pressed at the window counts once, however far the press travels among its widgets
+// and however long it is held; Insert also switches the editor to typing over. The panels
+// follow, enabled while lit and telling a screen reader their state. Insert pressed in the file
+// dialog leaves typing as it is.
+void TestMainWindow::lockKeysToggleOnceAndShow()
+{
+    QFETCH(QStringList, fields);
+    RichTextEditor *editor = m_window->editor();
+    m_window->fileDialog()->winId();
+    QTest::keyClick(m_window->fileDialog()->windowHandle(), Qt::Key_Insert);
+    QVERIFY(!editor->overwriteMode());
+    QGuiApplication::clipboard()->clear(); // for Shift+Insert, which pastes
+    const QKeyCombination key = QKeySequence(fields[1])[0];
+    PressedKeyState keys;
+    for (const bool again : { false, true }) {
+        editor->setDocumentText(u"abc"_qs);
+        editor->moveCursor(QTextCursor::Start);
+        QTest::keyClick(m_window->windowHandle(), key.key(), key.keyboardModifiers());
+        QKeyEvent held(QEvent::KeyPress, key.key(), key.keyboardModifiers(), QString(), true);
+        QCoreApplication::sendEvent(m_window->windowHandle(), &held);
+        const bool capsLock = fields[2] == u"on" && !again;
+        const bool insert = fields[3] == u"on" && !again;
+        QCOMPARE(keys.isCapsLockOn(), capsLock);
+        QCOMPARE(keys.isInsertToggleOn(), insert);
+        QCOMPARE(editor->overwriteMode(), insert);
+        for (const auto &[panel, name] :
+             { std::pair(1, capsLock ? u"Caps Lock on"_qs : u"Caps Lock off"_qs),
+               { 2, insert ? u"Overwrite on"_qs : u"Overwrite off"_qs } }) {
+            QLabel *label = m_window->statusBar()->panel(panel);
+            QTRY_COMPARE(spokenName(label), name);
+            QVERIFY(!QAccessible::queryAccessibleInterface(label)
+                         ->text(QAccessible::Description)
+                         .isEmpty());
+            QCOMPARE(label->isEnabled(), name.endsWith(u" on"));
+        }
+        QTest::keyClicks(editor, u"X"_qs);
+        QCOMPARE(editor->documentText(), insert ? u"Xbc"_qs : u"Xabc"_qs);
+    }
+}
+
+// The clock, in the locale's short formats, changes as the minute begins, or the second if the
+// format shows seconds, and not before.
+void TestMainWindow::clockChangesOnTime()
+{
+    QFETCH(QStringList, fields);
+    QLocale::setDefault(QLocale(fields[1]));
+    QDateTime now = QDateTime::fromString(fields[2], Qt::ISODateWithMs);
+    StatusBar bar(nullptr, nullptr, [&now] { return now; });
+    const auto shown = [&] { return bar.panel(3)->text() + u' ' + bar.panel(4)->text(); };
+    QCOMPARE(shown(), fields[4]);
+    now = QDateTime::fromString(fields[3], Qt::ISODateWithMs);
+    QTest::qWait(400);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), fields[5], 2000);
 }
 
 void TestMainWindow::resizingMovesOnlyTheEditorWidthUnlessMinimised()
@@ -226,7 +277,7 @@ void TestMainWindow::resizingMovesOnlyTheEditorWidthUnlessMinimised()
         QTRY_COMPARE(window.editor()->geometry(),
                      QRect(0, before.y(), window.width(), before.height()));
         QCOMPARE(window.toolBar()->size(), QSize(window.width(), toolBarHeight));
-        QCOMPARE(window.statusBar()->width(), window.width());
+        verifyStatusPanels();
     }
     window.resize(200, toolBarHeight);
     QTRY_COMPARE(window.editor()->size(), QSize(200, 0));

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files.h"
 
-#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
+
+#include <sys/stat.h>
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes, bool ignoreSignal)
 {
@@ -22,21 +25,50 @@ FileSizeLimit::~FileSizeLimit()
     std::signal(SIGXFSZ, m_previousHandler);
 }
 
-QStringList entriesOf(const QString &folder)
+QByteArray stateOf(const QString &folder, const QString &commands, const QByteArray &input)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                  QDir::Name);
+    if (!commands.isEmpty()) {
+        QProcess shell;
+        shell.setWorkingDirectory(folder);
+        shell.start(u"sh"_qs, { u"-ec"_qs, commands });
+        shell.write(input);
+        shell.closeWriteChannel();
+        if (!shell.waitForFinished() || shell.exitCode() != 0)
+            return "failed: " + shell.readAllStandardError();
+    }
+    QStringList paths;
+    for (QDirIterator entry(folder,
+                            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                            QDirIterator::Subdirectories);
+         entry.hasNext();)
+        paths << entry.next();
+    paths.sort();
+    QByteArray state;
+    for (const QString &path : std::as_const(paths)) {
+        struct stat status = {};
+        ::lstat(QFile::encodeName(path).constData(), &status);
+        state += QFile::encodeName(path.mid(folder.size())) + ' '
+            + QByteArray::number(status.st_mode, 8) + ' ' + QByteArray::number(status.st_uid) + ':'
+            + QByteArray::number(status.st_gid) + '\n';
+        // Read only regular files: opening a named pipe would wait for a writer.
+        if (QFile file(path); S_ISREG(status.st_mode) && file.open(QIODevice::ReadOnly))
+            state += file.readAll() + '\n';
+    }
+    return state;
 }
 
-QByteArray contentOf(const QString &path)
+void addFixtureRows(const QString &path, const QString &kind)
 {
+    QTest::addColumn<QStringList>("fields");
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void createFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(content), content.size());
+    QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(path));
+    for (int number = 1; !file.atEnd(); ++number) {
+        QString line = QString::fromUtf8(file.readLine()).chopped(1);
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        line.replace(u"\\r"_qs, u"\r"_qs).replace(u"\\n"_qs, u"\n"_qs);
+        const QStringList fields = line.split(u'\t');
+        if (kind.isEmpty() || fields.constFirst() == kind)
+            QTest::addRow("line %d", number) << fields;
+    }
 }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QStringList>
+#include <QString>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -24,9 +24,13 @@ private:
     sighandler_t m_previousHandler = SIG_DFL;
 };
 
-// Files and folders in `folder`, hidden ones included, so that a stray temporary file shows.
-QStringList entriesOf(const QString &folder);
-// A file's bytes, empty when it cannot be read.
-QByteArray contentOf(const QString &path);
-// Writes a file for a test to find.
-void createFile(const QString &path, const QByteArray &content = "content");
+// Runs shell commands in `folder`, feeding them `input`, then lists every entry under it, sorted,
+// with its type and mode, owner and group, and a file's content: all that a file command may
+// change there. "failed: " and the reason when the commands fail.
+QByteArray stateOf(const QString &folder, const QString &commands = {},
+                   const QByteArray &input = {});
+
+// Adds the rows of fixture file `path`, one a line, as the column "fields": the fields of the
+// line, split by tabs, the first naming the kind of case. With `kind`, only rows of that kind.
+// In a field, \r and \n stand for CR and LF. Lines starting with # are notes.
+void addFixtureRows(const QString &path, const QString &kind = {});
