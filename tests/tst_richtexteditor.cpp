@@ -87,10 +87,12 @@ void TestRichTextEditor::commandsUndoAndRedoOneByOne()
                    u"item\r\n"
                    "second item\r\nbefore the table\r\n\r\n\r\ncell one\r\ncell TWO\r\n"
                    "\r\nlast line\uFFFC"_qs;
+    // Cells long enough that the command reads and copies the text in several slices.
+    const QByteArray longWord(6000, 'y');
     for (int row = 0; row < 40; ++row) {
         rtf += "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a" + QByteArray::number(row)
-            + "\\cell b\\cell\\row ";
-        text += u"\r\na%1\r\nb"_qs.arg(row);
+            + longWord + "\\cell b\\cell\\row ";
+        text += u"\r\na%1%2\r\nb"_qs.arg(row).arg(QString::fromLatin1(longWord));
     }
     QTextCursor end(editor.document());
     end.movePosition(QTextCursor::End);
