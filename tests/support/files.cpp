@@ -62,13 +62,18 @@ void addFixtureRows(const QString &path, const QString &kind)
     QTest::addColumn<QStringList>("fields");
     QFile file(path);
     QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(path));
+    int rows = 0;
     for (int number = 1; !file.atEnd(); ++number) {
         QString line = QString::fromUtf8(file.readLine()).chopped(1);
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
         line.replace(u"\\r"_qs, u"\r"_qs).replace(u"\\n"_qs, u"\n"_qs);
         const QStringList fields = line.split(u'\t');
-        if (kind.isEmpty() || fields.constFirst() == kind)
+        if (kind.isEmpty() || fields.constFirst() == kind) {
             QTest::addRow("line %d", number) << fields;
+            ++rows;
+        }
     }
+    // Without rows, the test would pass without running.
+    QVERIFY2(rows > 0, qPrintable(path + u": no rows of kind "_qs + kind));
 }
