@@ -57,8 +57,9 @@ public:
     ModalDriver() { poll(); }
     ~ModalDriver() override
     {
-        QVERIFY2(m_steps.empty() && m_problems.isEmpty(),
-                 qPrintable(m_problems.join(u"; "_qs) + u"; steps left: %1"_qs.arg(m_steps.size())));
+        QVERIFY2(
+            m_steps.empty() && m_problems.isEmpty(),
+            qPrintable(m_problems.join(u"; "_qs) + u"; steps left: %1"_qs.arg(m_steps.size())));
     }
 
     template<typename Widget> ModalDriver &on(std::function<void(Widget *)> step)
@@ -286,7 +287,8 @@ void TestMainWindow::lockKeysToggleOnceAndShow()
         QCOMPARE(editor->overwriteMode(), lit[1]);
         for (const int panel : { 1, 2 }) {
             QLabel *label = m_window->statusBar()->panel(panel);
-            QTRY_COMPARE(spokenName(label), (panel == 1 ? u"Caps Lock "_qs : u"Overwrite "_qs)
+            QTRY_COMPARE(spokenName(label),
+                         (panel == 1 ? u"Caps Lock "_qs : u"Overwrite "_qs)
                              + (lit[panel - 1] ? u"on"_qs : u"off"_qs));
             QVERIFY(!QAccessible::queryAccessibleInterface(label)
                          ->text(QAccessible::Description)
@@ -334,9 +336,8 @@ void TestMainWindow::fileCommandsShowTheDialogAsSetUp()
     const QStringList listed { u"README REPORT.RTF folder letter.txt notes.rtf notes.rtf.bak"_qs,
                                u"REPORT.RTF folder notes.rtf"_qs, u"folder letter.txt"_qs };
     RichTextEditor *editor = m_window->editor();
-    const auto nameEdit = [](QFileDialog *dialog) {
-        return dialog->findChild<QLineEdit *>(u"fileNameEdit"_qs);
-    };
+    const auto nameEdit
+        = [](QFileDialog *dialog) { return dialog->findChild<QLineEdit *>(u"fileNameEdit"_qs); };
     QWidget *completions = nameEdit(m_window->fileDialog())->completer()->popup();
     // The names listed in the dialog's folder, sorted, split by spaces.
     const auto listedNames = [](QFileDialog *dialog) {
@@ -366,8 +367,9 @@ void TestMainWindow::fileCommandsShowTheDialogAsSetUp()
         QStringList types;
         for (int i = 0; i < combo->count(); ++i)
             types << combo->itemText(i);
-        QCOMPARE(types.join(u'|') + u" on "_qs + combo->currentText(),
-                 u"All Files (*.*)|Rich Text Files(*.rtf)|Text Files(*.txt) on Text Files(*.txt)"_qs);
+        QCOMPARE(
+            types.join(u'|') + u" on "_qs + combo->currentText(),
+            u"All Files (*.*)|Rich Text Files(*.rtf)|Text Files(*.txt) on Text Files(*.txt)"_qs);
         QCOMPARE(nameEdit(shown)->text(), offered ? u"notes.rtf"_qs : QString());
         QVERIFY(!offered || shown->selectedFiles() == QStringList { path });
         shown->setDefaultSuffix(u"doc"_qs);
