@@ -12,7 +12,6 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QCompleter>
@@ -27,7 +26,6 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -42,9 +40,13 @@ void rows(const QString &kind)
     addFixtureRows(QFINDTESTDATA("data/mainwindow.txt"), kind);
 }
 
-QString spokenName(QWidget *widget)
+// The texts of a model's items under `root`, as a list view or a combo box shows them.
+QStringList itemTexts(const QAbstractItemModel *model, const QModelIndex &root = {})
 {
-    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(root); ++row)
+        texts << model->index(row, 0, root).data().toString();
+    return texts;
 }
 
 // Plays the person at the keyboard while the window waits in a modal dialog: each step runs, in
@@ -57,17 +59,17 @@ public:
     ModalDriver() { poll(); }
     ~ModalDriver() override
     {
-        QVERIFY2(
-            m_steps.empty() && m_problems.isEmpty(),
-            qPrintable(m_problems.join(u"; "_qs) + u"; steps left: %1"_qs.arg(m_steps.size())));
+        QVERIFY2(m_next == m_steps.size() && m_problems.isEmpty(),
+                 qPrintable(m_problems.join(u"; "_qs)
+                            + u"; steps that never ran: %1"_qs.arg(m_steps.size() - m_next)));
     }
 
     template<typename Widget> ModalDriver &on(std::function<void(Widget *)> step)
     {
-        m_steps.push_back([step](QWidget *modal) {
+        m_steps << [step](QWidget *modal) {
             auto *widget = qobject_cast<Widget *>(modal);
             return widget && (step(widget), true);
-        });
+        };
         return *this;
     }
 
@@ -80,11 +82,8 @@ private:
         // A step that waits, for a listing say, leaves its own dialog up without being stuck.
         if (!modal || !modal->isVisible() || m_inSteps.contains(modal))
             return;
-        m_inSteps.append(modal);
-        const std::function<bool(QWidget *)> step = m_steps.empty() ? nullptr : m_steps.front();
-        if (step)
-            m_steps.pop_front();
-        if (!step || !step(modal)) {
+        m_inSteps << modal;
+        if (m_next == m_steps.size() || !m_steps.at(m_next++)(modal)) {
             const auto *box = qobject_cast<QMessageBox *>(modal);
             m_problems << QString::fromLatin1(modal->metaObject()->className())
                     + (box ? u" saying "_qs + box->text() : QString()) + u" showed out of turn"_qs;
@@ -93,7 +92,8 @@ private:
         m_inSteps.removeOne(modal);
     }
 
-    std::deque<std::function<bool(QWidget *)>> m_steps;
+    QList<std::function<bool(QWidget *)>> m_steps;
+    qsizetype m_next = 0; // the step for the next widget to show
     QList<QWidget *> m_inSteps; // widgets whose steps are running, innermost last
     QStringList m_problems;
 };
@@ -181,7 +181,7 @@ void TestMainWindow::windowAsItOpens()
     QVERIFY(window.imageList()->image(0).isNull() && window.imageList()->image(7).isNull());
     QCOMPARE(window.editor()->contextMenuPolicy(), Qt::NoContextMenu);
     QCOMPARE(QApplication::focusWidget(), window.editor());
-    QCOMPARE(spokenName(window.editor()), u"Document"_qs);
+    QCOMPARE(window.editor()->accessibleName(), u"Document"_qs);
 
     const QRect editor = window.editor()->geometry();
     const QRect toolBar = window.toolBar()->geometry();
@@ -287,12 +287,10 @@ void TestMainWindow::lockKeysToggleOnceAndShow()
         QCOMPARE(editor->overwriteMode(), lit[1]);
         for (const int panel : { 1, 2 }) {
             QLabel *label = m_window->statusBar()->panel(panel);
-            QTRY_COMPARE(spokenName(label),
+            QTRY_COMPARE(label->accessibleName(),
                          (panel == 1 ? u"Caps Lock "_qs : u"Overwrite "_qs)
                              + (lit[panel - 1] ? u"on"_qs : u"off"_qs));
-            QVERIFY(!QAccessible::queryAccessibleInterface(label)
-                         ->text(QAccessible::Description)
-                         .isEmpty());
+            QVERIFY(!label->accessibleDescription().isEmpty());
             QCOMPARE(label->isEnabled(), lit[panel - 1]);
         }
         QTest::keyClicks(editor, u"X"_qs);
@@ -342,9 +340,7 @@ void TestMainWindow::fileCommandsShowTheDialogAsSetUp()
     // The names listed in the dialog's folder, sorted, split by spaces.
     const auto listedNames = [](QFileDialog *dialog) {
         auto *view = dialog->findChild<QListView *>(u"listView"_qs);
-        QStringList names;
-        for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row)
-            names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+        QStringList names = itemTexts(view->model(), view->rootIndex());
         names.sort();
         return names.join(u' ');
     };
@@ -364,11 +360,8 @@ void TestMainWindow::fileCommandsShowTheDialogAsSetUp()
         QCOMPARE(shown->defaultSuffix(), QString());
         QVERIFY(shown->testOption(QFileDialog::DontUseNativeDialog));
         auto *combo = shown->findChild<QComboBox *>(u"fileTypeCombo"_qs);
-        QStringList types;
-        for (int i = 0; i < combo->count(); ++i)
-            types << combo->itemText(i);
         QCOMPARE(
-            types.join(u'|') + u" on "_qs + combo->currentText(),
+            itemTexts(combo->model()).join(u'|') + u" on "_qs + combo->currentText(),
             u"All Files (*.*)|Rich Text Files(*.rtf)|Text Files(*.txt) on Text Files(*.txt)"_qs);
         QCOMPARE(nameEdit(shown)->text(), offered ? u"notes.rtf"_qs : QString());
         QVERIFY(!offered || shown->selectedFiles() == QStringList { path });
