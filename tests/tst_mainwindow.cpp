@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -442,7 +443,7 @@ void TestMainWindow::fileCommandsShowTheDialogAsSetUp()
 
     const QTextDocument *document = editor->document();
     {
-        const FileSizeLimit fullDisk(16, false);
+        const FileSizeLimit fullDisk(16);
         clickButton(u"save"_qs);
     }
     QVERIFY(!saveFailureMessage(path, {}).contains(u"\n\n\n"_qs));
