@@ -230,8 +230,7 @@ void TestMainWindow::everyPathRunsTheClipboardCommands()
     QFETCH(QStringList, fields);
     RichTextEditor *editor = m_window->editor();
     editor->setDocumentText(u"alpha\r\nbeta gamma"_qs);
-    QTextCursor cursor = editor->textCursor();
-    cursor.setPosition(0);
+    QTextCursor cursor(editor->document());
     cursor.setPosition(10, QTextCursor::KeepAnchor);
     editor->setTextCursor(cursor);
     QGuiApplication::clipboard()->setText(u"X\rY"_qs);
