@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -62,10 +64,8 @@ void TestFileCommands::savesAndLoadsChangeOnlyWhatTheySay()
     const QString &outcome = fields[3];
     QString setUp = fields[2] == u"-" ? QString() : fields[2];
     const bool root = ::geteuid() == 0;
-    if (setUp.startsWith(u"root: ") && !root)
-        QSKIP("only root may give files away or make devices");
-    if (setUp.startsWith(u"user: ") && root)
-        QSKIP("root writes anywhere");
+    if (setUp.startsWith(root ? u"user: " : u"root: "))
+        QSKIP(root ? "root writes anywhere" : "only root may give files away or make devices");
     setUp = FolderSetUp + setUp.remove(QRegularExpression(u"^\\w+: "_qs));
     QTemporaryDir folder;
     const QByteArray before = stateOf(folder.path(), setUp);
@@ -73,6 +73,8 @@ void TestFileCommands::savesAndLoadsChangeOnlyWhatTheySay()
     const QString &file = fields[1];
     const QString path = file.isEmpty() || file.startsWith(u'/') ? file : folder.filePath(file);
 
+    // The short writes show as such, where the signal would end the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     RichTextEditor editor;
     editor.setPlainText(fields[0] == u"save" ? QString(fields.value(5, u"10"_qs).toInt(), u'w')
                                              : u"kept"_qs);

@@ -8,21 +8,12 @@
 
 #include <sys/stat.h>
 
-FileSizeLimit::FileSizeLimit(rlim_t bytes, bool ignoreSignal)
+FileSizeLimit::FileSizeLimit(rlim_t bytes)
 {
     getrlimit(RLIMIT_FSIZE, &m_previous);
-    m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    if (!ignoreSignal)
-        std::signal(SIGXFSZ, m_previousHandler);
     const rlimit limit { bytes, m_previous.rlim_max };
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
         qFatal("cannot limit the size of written files");
-}
-
-FileSizeLimit::~FileSizeLimit()
-{
-    setrlimit(RLIMIT_FSIZE, &m_previous);
-    std::signal(SIGXFSZ, m_previousHandler);
 }
 
 QByteArray stateOf(const QString &folder, const QString &commands, const QByteArray &input)

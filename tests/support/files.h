@@ -4,24 +4,21 @@
 #include <QByteArray>
 #include <QString>
 
-#include <csignal>
 #include <sys/resource.h>
 
-// While it lives, files this process writes stop at `bytes`, as on a full disk: a write comes
-// back short or fails with EFBIG instead of raising the signal that kills the process. It holds
-// for root too, unlike a read-only folder. With `ignoreSignal` false, the signal is left to
-// whatever the code under test made of it.
+// While it lives, files this process writes stop at `bytes`, as on a full disk: with SIGXFSZ
+// ignored, a write comes back short or fails with EFBIG. It holds for root too, unlike a
+// read-only folder.
 class FileSizeLimit
 {
 public:
-    explicit FileSizeLimit(rlim_t bytes, bool ignoreSignal = true);
-    ~FileSizeLimit();
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_previous); }
     FileSizeLimit(const FileSizeLimit &) = delete;
     FileSizeLimit &operator=(const FileSizeLimit &) = delete;
 
 private:
     rlimit m_previous {};
-    sighandler_t m_previousHandler = SIG_DFL;
 };
 
 // Runs shell commands in `folder`, feeding them `input`, then lists every entry under it, sorted,
