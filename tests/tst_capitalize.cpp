@@ -103,6 +103,7 @@ private slots:
     void matchesOracleOnEveryKernel();
     void publicFunctionsUseTheWidestSupportedKernel();
     void applyRunsEightCyclesInOrder();
+    void replacementCopiesOnlyTheLentText();
 };
 
 // Case follows no locale: every check runs under Turkish rules, where i would become a dotted I.
@@ -221,6 +222,18 @@ void TestCapitalize::applyRunsEightCyclesInOrder()
                                 "read|write: a b    c - d-e|read|write: A B    C - D-e|end"_qs;
     QCOMPARE(document.log.join(u'|'), expectedLog);
     QCOMPARE(document.text, CapitalizeWords(u"(a+b), \"c\"; d_e"_qs));
+}
+
+// A string lent as raw data, with more of the lender's text after it: the copy holds the lent
+// units and its terminator, nothing beyond.
+void TestCapitalize::replacementCopiesOnlyTheLentText()
+{
+    const QString lender = u"a(b(c)d"_qs;
+    const QString replaced
+        = ReplacePunctuation(QString::fromRawData(lender.constData(), 3), { u'(', u' ' });
+    QCOMPARE(replaced, u"a b"_qs);
+    QCOMPARE(replaced.utf16()[replaced.size()], u'\0');
+    QCOMPARE(lender, u"a(b(c)d"_qs);
 }
 
 QTEST_APPLESS_MAIN(TestCapitalize)
