@@ -76,9 +76,11 @@ void TestFileCommands::savesAndLoadsChangeOnlyWhatTheySay()
     // The short writes show as such, where the signal would end the process.
     std::signal(SIGXFSZ, SIG_IGN);
     RichTextEditor editor;
-    editor.setPlainText(fields[0] == u"save" ? QString(fields.value(5, u"10"_qs).toInt(), u'w')
-                                             : u"kept"_qs);
+    // Typed, so that there is a step to undo, which only a document that loads may take away.
+    editor.textCursor().insertText(
+        fields[0] == u"save" ? QString(fields.value(5, u"10"_qs).toInt(), u'w') : u"kept"_qs);
     const QString text = editor.documentText();
+    const QTextDocument *document = editor.document();
     FileResult result;
     const mode_t mask = ::umask(022);
     {
@@ -104,8 +106,14 @@ void TestFileCommands::savesAndLoadsChangeOnlyWhatTheySay()
     QCOMPARE(result.reason.isEmpty(), result.ok);
     if (outcome.endsWith(u"naming the file"))
         QVERIFY2(result.reason.contains(path), qPrintable(result.reason));
-    QCOMPARE(editor.documentText(), outcome == u"loaded" ? u"old"_qs : text);
+    const bool loaded = outcome == u"loaded";
+    QCOMPARE(editor.documentText(), loaded ? fields[4] : text);
+    QCOMPARE(editor.document() == document, !loaded);
+    QCOMPARE(editor.document()->isUndoAvailable(), !loaded);
     QCOMPARE(after, expected);
+    // A loaded document is edited and undone like any other.
+    QTextCursor(editor.document()).insertText(u"x"_qs);
+    QVERIFY(editor.document()->isUndoAvailable());
 }
 
 QTEST_MAIN(TestFileCommands)

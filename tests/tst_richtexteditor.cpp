@@ -7,7 +7,6 @@
 
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
@@ -39,8 +38,6 @@ private slots:
     void mouseDownReportsButtonCodes();
     void shownDocumentGetsScrollBarItNeeds_data();
     void shownDocumentGetsScrollBarItNeeds();
-    void loadFileReplacesDocumentOrNothing_data();
-    void loadFileReplacesDocumentOrNothing();
     void largePasteEqualsOrdinaryInsert_data();
     void largePasteEqualsOrdinaryInsert();
     void largePasteOnShownEditor_data();
@@ -191,63 +188,6 @@ void TestRichTextEditor::shownDocumentGetsScrollBarItNeeds()
     QCOMPARE(editor.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     editor.installDocument(readRtf("{\\rtf1 short}"));
     QVERIFY(!editor.verticalScrollBar()->isVisibleTo(&editor));
-}
-
-void TestRichTextEditor::loadFileReplacesDocumentOrNothing_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes"); // null: no such file
-    QTest::addColumn<QString>("text"); // null: the file is refused
-    QTest::addColumn<bool>("bold");
-
-    const QByteArray none;
-    QTest::addRow("RTF") << u"a.rtf"_qs << QByteArray("{\\rtf1 {\\b Hello}\\par world}")
-                         << u"Hello\r\nworld"_qs << true;
-    QTest::addRow("plain text") << u"a.rtf"_qs << QByteArray("{Hello}\r\nworld")
-                                << u"{Hello}\r\nworld"_qs << false;
-    QTest::addRow("empty file") << u"a.rtf"_qs << QByteArray("") << u""_qs << false;
-    QTest::addRow("missing file") << u"a.rtf"_qs << none << QString() << false;
-    QTest::addRow("folder") << u"."_qs << none << QString() << false;
-    QTest::addRow("file over 200 MB") << u"huge.rtf"_qs << none << QString() << false;
-    QTest::addRow("no name") << QString() << none << QString() << false;
-}
-
-// A file that loads replaces the document and its history; one that does not changes nothing.
-void TestRichTextEditor::loadFileReplacesDocumentOrNothing()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QFETCH(bool, bold);
-    QTemporaryDir folder;
-    QFile file(folder.filePath(name));
-    if (!bytes.isNull())
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
-                && file.flush());
-    QFile huge(folder.filePath(u"huge.rtf"_qs)); // sparse: it takes no room on the disk
-    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(200) << 20) + 1));
-
-    RichTextEditor editor;
-    editor.setHtml(Formatted);
-    editor.textCursor().insertText(u"typed "_qs);
-    QTextDocument *before = editor.document();
-    const QString html = before->toHtml();
-
-    const FileResult result = editor.LoadFile(name.isNull() ? name : folder.filePath(name));
-    QVERIFY2(result.ok != text.isNull() && result.reason.isEmpty() == result.ok,
-             qPrintable(result.reason));
-    if (!result.ok) {
-        QCOMPARE(editor.document(), before);
-        QCOMPARE(before->toHtml(), html);
-        QCOMPARE(before->availableUndoSteps(), 1);
-        return;
-    }
-    QCOMPARE(editor.documentText(), text);
-    QCOMPARE(QTextCursor(editor.document()).charFormat().fontWeight() == QFont::Bold, bold);
-    QVERIFY(!editor.document()->isUndoAvailable() && !editor.document()->isRedoAvailable());
-    // The loaded document is editable and undoable like any other.
-    QTextCursor(editor.document()).insertText(u"x"_qs);
-    QVERIFY(editor.document()->isUndoAvailable());
 }
 
 void TestRichTextEditor::largePasteEqualsOrdinaryInsert_data()
