@@ -144,19 +144,24 @@ void TestRichTextEditor::commandsUndoAndRedoOneByOne()
 }
 
 // Buttons and modifiers come as codes (left 1, right 2, middle 4; Shift 1, Ctrl 2, Alt 4), the
-// place in twips; the window's menu test presses the others.
+// place in twips; the window's menu test presses the others. A press still places the caret.
 void TestRichTextEditor::mouseDownReportsButtonCodes()
 {
     RichTextEditor editor;
+    editor.setDocumentText(u"selected"_qs);
+    editor.selectAll();
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     QSignalSpy spy(&editor, &RichTextEditor::mouseDown);
     const QPoint inViewport(30, 20);
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, {}, inViewport);
+    QVERIFY(!editor.textCursor().hasSelection());
     QTest::mouseClick(editor.viewport(), Qt::MiddleButton, Qt::ControlModifier | Qt::AltModifier,
                       inViewport);
     const QPointF twips
         = QPointF(editor.viewport()->mapTo(&editor, inViewport)) * 1440.0 / editor.logicalDpiY();
-    QCOMPARE(QList<QVariantList>(spy), QList<QVariantList>({ { 4, 6, twips.x(), twips.y() } }));
+    QCOMPARE(QList<QVariantList>(spy), QList<QVariantList>({ { 1, 0, twips.x(), twips.y() },
+                                                             { 4, 6, twips.x(), twips.y() } }));
 }
 
 void TestRichTextEditor::shownDocumentGetsScrollBarItNeeds_data()
