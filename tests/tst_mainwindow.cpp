@@ -10,8 +10,21 @@
 #include "statusbar.h"
 #include "twips.h"
 
-#include <QtTest>
-#include <QtWidgets>
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCompleter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
 
 #include <csignal>
 #include <functional>
