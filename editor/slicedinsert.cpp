@@ -11,6 +11,11 @@
 #include <QTextDocumentFragment>
 #include <QTextFrame>
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdlib>
+
 namespace Quillmere {
 namespace {
 
@@ -45,6 +50,89 @@ int sliceEnd(const QTextDocument &source, int start, int to)
     return to;
 }
 
+// The units Qt adds to a document's text buffer for `text`: the text itself, and a paragraph
+// separator for each line break, which Qt appends besides the break it keeps.
+qsizetype bufferUnitsFor(QStringView text)
+{
+    qsizetype breaks = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar unit = text[i];
+        if (unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            continue;
+        if (unit == u'\n' || unit == u'\r' || unit == QChar::ParagraphSeparator)
+            ++breaks;
+    }
+    return text.size() + breaks;
+}
+
+// bufferUnitsFor(text), guessed from its first slice: counting the line breaks of megabytes
+// takes tens of milliseconds.
+qsizetype expectedBufferUnits(QStringView text)
+{
+    const QStringView head = text.first(std::min<qsizetype>(text.size(), SliceUnits));
+    if (head.isEmpty())
+        return 0;
+    return text.size() + (bufferUnitsFor(head) - head.size()) * text.size() / head.size();
+}
+
+// Qt keeps a document's text in one buffer that doubles as it grows. After a large document is
+// freed, glibc hands that buffer the freed holes in its heap, one after another, until it
+// outgrows the largest; the move after that copies tens of megabytes into fresh pages in one
+// go, which freezes the window for about 200 ms on a slow machine. While a large text goes in,
+// blocks of the buffer's last two sizes hold the largest holes, so that the buffer leaves the
+// heap while still small for a mapping of its own, which grows without a copy. Each block is
+// given back just before the buffer reaches its size, for a buffer still in the heap to move
+// into. Where the heap has no such hole, the blocks are mappings never written to.
+class BufferRoom
+{
+public:
+    BufferRoom(qsizetype unitsNow, qsizetype unitsToCome)
+        : m_units(unitsNow)
+    {
+        const auto finalBytes = std::bit_ceil(quint64(unitsNow + unitsToCome) * sizeof(QChar)
+                                              + BufferHeaderBytes);
+        quint64 bytes = finalBytes;
+        for (Block &block : m_blocks) {
+            if (bytes < SmallestBlockBytes)
+                break;
+            block = { bytes, std::malloc(bytes + BufferHeaderBytes) };
+            bytes /= 2;
+        }
+    }
+    ~BufferRoom()
+    {
+        for (const Block &block : m_blocks)
+            std::free(block.memory);
+    }
+    Q_DISABLE_COPY_MOVE(BufferRoom)
+
+    // To be called before `units` more go into the buffer.
+    void grow(qsizetype units)
+    {
+        m_units += units;
+        const quint64 bytes = quint64(m_units) * sizeof(QChar) + BufferHeaderBytes;
+        for (Block &block : m_blocks) {
+            if (block.memory && bytes > block.bytes / 2) {
+                std::free(block.memory);
+                block.memory = nullptr;
+            }
+        }
+    }
+
+private:
+    // Qt's header and the terminating null, rounded up.
+    static constexpr quint64 BufferHeaderBytes = 64;
+    // Below this, a copy into fresh pages takes under about 50 ms on a slow machine.
+    static constexpr quint64 SmallestBlockBytes = quint64(32) << 20;
+    struct Block
+    {
+        quint64 bytes = 0;
+        void *memory = nullptr;
+    };
+    std::array<Block, 2> m_blocks;
+    qsizetype m_units = 0;
+};
+
 } // namespace
 
 PaintBreaks::PaintBreaks()
@@ -63,13 +151,16 @@ void PaintBreaks::take()
 void insertTextInSlices(QTextCursor &cursor, QStringView text, const QTextCharFormat &format,
                         PaintBreaks &breaks)
 {
+    BufferRoom room(cursor.document()->characterCount(), expectedBufferUnits(text));
     qsizetype start = 0;
     while (start < text.size()) {
         qsizetype end = std::min(text.size(), start + SliceUnits);
         // A CR LF pair split between slices would become two line breaks.
         if (end < text.size() && text[end - 1] == u'\r' && text[end] == u'\n')
             ++end;
-        cursor.insertText(text.sliced(start, end - start).toString(), format);
+        const QStringView slice = text.sliced(start, end - start);
+        room.grow(bufferUnitsFor(slice));
+        cursor.insertText(slice.toString(), format);
         start = end;
         if (start < text.size())
             breaks.take();
