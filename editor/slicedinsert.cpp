@@ -16,6 +16,8 @@
 #include <bit>
 #include <cstdlib>
 
+#include <sys/resource.h>
+
 namespace Quillmere {
 namespace {
 
@@ -92,6 +94,9 @@ public:
         const auto finalBytes = std::bit_ceil(quint64(unitsNow + unitsToCome) * sizeof(QChar)
                                               + BufferHeaderBytes);
         quint64 bytes = finalBytes;
+        // Under a limit on address space, room held here could make Qt's own allocations fail.
+        if (rlimit limit {}; getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY)
+            return;
         for (Block &block : m_blocks) {
             if (bytes < SmallestBlockBytes)
                 break;
