@@ -120,6 +120,7 @@ void TestCapitalize::capitalizeWords_data()
     // These pin down the oracle below where it could be wrong unseen: Turkish rules, units that
     // do not end a word, case outside ASCII. The recorded cycles below pin the punctuation.
     QTest::addRow("ASCII i and I") << u"istanbul IZMIR"_qs << u"Istanbul Izmir"_qs;
+    QTest::addRow("one letter") << u"i"_qs << u"I"_qs;
     QTest::addRow("joiners") << u"x-ray it's e.g. 3rd a\u00A0b"_qs
                              << u"X-ray It's E.g. 3rd A\u00A0b"_qs;
     QTest::addRow("outside ASCII") << u"\u00E9COLE \u00FFes \u043F\u0420\u0418"_qs
