@@ -5,6 +5,7 @@
 #include "rtfproperties.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -77,6 +78,20 @@ qsizetype expectedBufferUnits(QStringView text)
     return text.size() + (bufferUnitsFor(head) - head.size()) * text.size() / head.size();
 }
 
+// Under a limit on address space, or where the kernel counts every allocation against a
+// commit limit, room held but never used could make Qt's own allocations fail, which Qt does
+// not survive.
+bool mayHoldUnusedMemory()
+{
+    if (rlimit limit {}; getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY)
+        return false;
+    static const bool strictCommit = [] {
+        QFile policy(u"/proc/sys/vm/overcommit_memory"_qs);
+        return !policy.open(QIODevice::ReadOnly) || policy.readAll().trimmed() == "2";
+    }();
+    return !strictCommit;
+}
+
 // Qt keeps a document's text in one buffer that doubles as it grows. After a large document is
 // freed, glibc hands that buffer the freed holes in its heap, one after another, until it
 // outgrows the largest; the move after that copies tens of megabytes into fresh pages in one
@@ -94,8 +109,7 @@ public:
         const auto finalBytes = std::bit_ceil(quint64(unitsNow + unitsToCome) * sizeof(QChar)
                                               + BufferHeaderBytes);
         quint64 bytes = finalBytes;
-        // Under a limit on address space, room held here could make Qt's own allocations fail.
-        if (rlimit limit {}; getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY)
+        if (!mayHoldUnusedMemory())
             return;
         for (Block &block : m_blocks) {
             if (bytes < SmallestBlockBytes)
