@@ -106,11 +106,10 @@ public:
     BufferRoom(qsizetype unitsNow, qsizetype unitsToCome)
         : m_units(unitsNow)
     {
-        const auto finalBytes = std::bit_ceil(quint64(unitsNow + unitsToCome) * sizeof(QChar)
-                                              + BufferHeaderBytes);
-        quint64 bytes = finalBytes;
         if (!mayHoldUnusedMemory())
             return;
+        auto bytes = std::bit_ceil(quint64(unitsNow + unitsToCome) * sizeof(QChar)
+                                   + BufferHeaderBytes);
         for (Block &block : m_blocks) {
             if (bytes < SmallestBlockBytes)
                 break;
@@ -125,10 +124,14 @@ public:
     }
     Q_DISABLE_COPY_MOVE(BufferRoom)
 
-    // To be called before `units` more go into the buffer.
-    void grow(qsizetype units)
+    // To be called before `slice` goes into the buffer. Once no block is held, the slices need
+    // no counting.
+    void grow(QStringView slice)
     {
-        m_units += units;
+        if (std::none_of(m_blocks.begin(), m_blocks.end(),
+                         [](const Block &block) { return block.memory; }))
+            return;
+        m_units += bufferUnitsFor(slice);
         const quint64 bytes = quint64(m_units) * sizeof(QChar) + BufferHeaderBytes;
         for (Block &block : m_blocks) {
             if (block.memory && bytes > block.bytes / 2) {
@@ -178,7 +181,7 @@ void insertTextInSlices(QTextCursor &cursor, QStringView text, const QTextCharFo
         if (end < text.size() && text[end - 1] == u'\r' && text[end] == u'\n')
             ++end;
         const QStringView slice = text.sliced(start, end - start);
-        room.grow(bufferUnitsFor(slice));
+        room.grow(slice);
         cursor.insertText(slice.toString(), format);
         start = end;
         if (start < text.size())
