@@ -43,9 +43,11 @@ QByteArray stateOf(const QString &folder, const QString &commands, const QByteAr
             + QByteArray::number(status.st_gid) + '\n';
         // Read only regular files, as opening a named pipe would wait for a writer, and of a
         // large one only its size.
-        if (QFile file(path); S_ISREG(status.st_mode) && status.st_size > (1 << 20))
+        if (!S_ISREG(status.st_mode))
+            continue;
+        if (QFile file(path); status.st_size > (1 << 20))
             state += "size " + QByteArray::number(qint64(status.st_size)) + '\n';
-        else if (S_ISREG(status.st_mode) && file.open(QIODevice::ReadOnly))
+        else if (file.open(QIODevice::ReadOnly))
             state += file.readAll() + '\n';
     }
     return state;
