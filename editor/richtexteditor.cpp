@@ -6,6 +6,7 @@
 #include "readdocument.h"
 #include "rtfwriter.h"
 #include "slicedinsert.h"
+#include "talldocumentlayout.h"
 #include "twips.h"
 
 #include <QAbstractUndoItem>
@@ -179,6 +180,7 @@ RichTextEditor::RichTextEditor(QWidget *parent)
     setContextMenuPolicy(Qt::NoContextMenu);
     setBackgroundRole(QPalette::Base);
     setTabChangesFocus(false);
+    TallDocumentLayout::install(*document());
 
     m_layoutWatch.setInterval(50);
     connect(&m_layoutWatch, &QTimer::timeout, this, &RichTextEditor::followCaretOnceLaidOut);
@@ -528,6 +530,7 @@ void RichTextEditor::showWithUndo(QTextDocument *fresh)
 
 void RichTextEditor::switchTo(QTextDocument *target)
 {
+    TallDocumentLayout::install(*target);
     showCaretBlock();
     const QScopedValueRollback guard(m_switching, true);
     // Every change of the viewport's width lays the shown document out again, the first screens

@@ -5,6 +5,7 @@
 #include "rtfreader.h"
 #include "rtfwriter.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -38,6 +39,8 @@ private slots:
     void mouseDownReportsButtonCodes();
     void shownDocumentGetsScrollBarItNeeds_data();
     void shownDocumentGetsScrollBarItNeeds();
+    void tallDocumentLaysOutWhole_data();
+    void tallDocumentLaysOutWhole();
     void largePasteEqualsOrdinaryInsert_data();
     void largePasteEqualsOrdinaryInsert();
     void largePasteOnShownEditor_data();
@@ -189,6 +192,35 @@ void TestRichTextEditor::shownDocumentGetsScrollBarItNeeds()
     QCOMPARE(editor.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     editor.installDocument(readRtf("{\\rtf1 short}"));
     QVERIFY(!editor.verticalScrollBar()->isVisibleTo(&editor));
+}
+
+void TestRichTextEditor::tallDocumentLaysOutWhole_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    // Wider than the editor, so one a line.
+    const QByteArray picture = "{\\pict\\pngblip\\picscaley1000\\picwgoal31680\\pichgoal31680 00}";
+    QTest::addRow("a paragraph of words in the largest font")
+        << "{\\rtf1\\fs3276 " + QByteArray("W ").repeated(4000) + "}";
+    QTest::addRow("paragraphs in the largest font")
+        << "{\\rtf1\\fs3276 " + QByteArray("W\\par ").repeated(4000) + "}";
+    QTest::addRow("tall pictures in one line") << "{\\rtf1 " + picture.repeated(450) + "}";
+}
+
+// A document taller than the 8,388,607 pixels Qt lays out without a page height is laid out to
+// its end, where Qt's own layout would loop for ever.
+void TestRichTextEditor::tallDocumentLaysOutWhole()
+{
+    QFETCH(QByteArray, rtf);
+    RichTextEditor editor;
+    editor.resize(400, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.installDocument(readRtf(rtf));
+    const qreal height = editor.document()->documentLayout()->documentSize().height();
+    QVERIFY2(height > 8'400'000, qPrintable(QString::number(height)));
+    editor.resize(300, 300);
+    editor.moveCursor(QTextCursor::End);
+    QVERIFY(editor.viewport()->rect().intersects(editor.cursorRect()));
 }
 
 void TestRichTextEditor::largePasteEqualsOrdinaryInsert_data()

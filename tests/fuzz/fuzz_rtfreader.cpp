@@ -6,6 +6,7 @@
 #include "rtfcodepages.h"
 #include "rtfreader.h"
 #include "rtfwriter.h"
+#include "talldocumentlayout.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>
@@ -59,6 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (document->availableUndoSteps() != 0
         || document->toRawText().size() + 1 != document->characterCount())
         __builtin_trap();
+    // Laid out as the editor lays it out.
+    Quillmere::TallDocumentLayout::install(*document);
     document->setTextWidth(400);
     document->documentLayout()->documentSize();
     const auto reread = Quillmere::readRtf(Quillmere::writeRtf(*document));

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QtGui/private/qtextdocumentlayout_p.h>
+
+namespace Quillmere {
+
+// Qt's document layout, given a page height where Qt 6.4 would stop responding.
+//
+// Without a page height Qt lays a document out as one page 8,388,607 pixels tall, and loops for
+// ever on the first line that would go past that page's bottom: a text of 600,000 short lines,
+// or a paragraph of a few thousand words in the largest font, would hang the editor. With a page
+// just short of that height, Qt moves such a line to a next page, as it does in print. Any page
+// height also makes Qt lay out every table again on every change, so a document with tables
+// gets one only when it is tall enough to come near that bottom: when its paragraphs and rows
+// alone would be, or the part of it laid out so far is.
+class TallDocumentLayout final : public QTextDocumentLayout
+{
+public:
+    explicit TallDocumentLayout(QTextDocument *document);
+
+    // Gives `document` this layout, unless it has it already.
+    static void install(QTextDocument &document);
+
+protected:
+    void documentChanged(int from, int oldLength, int length) override;
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    // Sets the page height if the document has none and needs one; whether it did.
+    bool pageWhereNeeded(bool wholeDocument);
+};
+
+} // namespace Quillmere
