@@ -6,7 +6,7 @@
 #include "readdocument.h"
 #include "rtfwriter.h"
 #include "slicedinsert.h"
-#include "talldocumentlayout.h"
+#include "editordocumentlayout.h"
 #include "twips.h"
 
 #include <QAbstractUndoItem>
@@ -180,7 +180,7 @@ RichTextEditor::RichTextEditor(QWidget *parent)
     setContextMenuPolicy(Qt::NoContextMenu);
     setBackgroundRole(QPalette::Base);
     setTabChangesFocus(false);
-    TallDocumentLayout::install(*document());
+    EditorDocumentLayout::install(*document());
 
     m_layoutWatch.setInterval(50);
     connect(&m_layoutWatch, &QTimer::timeout, this, &RichTextEditor::followCaretOnceLaidOut);
@@ -530,7 +530,7 @@ void RichTextEditor::showWithUndo(QTextDocument *fresh)
 
 void RichTextEditor::switchTo(QTextDocument *target)
 {
-    TallDocumentLayout::install(*target);
+    EditorDocumentLayout::install(*target);
     showCaretBlock();
     const QScopedValueRollback guard(m_switching, true);
     // Every change of the viewport's width lays the shown document out again, the first screens

@@ -6,7 +6,7 @@
 #include "rtfcodepages.h"
 #include "rtfreader.h"
 #include "rtfwriter.h"
-#include "talldocumentlayout.h"
+#include "editordocumentlayout.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         || document->toRawText().size() + 1 != document->characterCount())
         __builtin_trap();
     // Laid out as the editor lays it out.
-    Quillmere::TallDocumentLayout::install(*document);
+    Quillmere::EditorDocumentLayout::install(*document);
     document->setTextWidth(400);
     document->documentLayout()->documentSize();
     const auto reread = Quillmere::readRtf(Quillmere::writeRtf(*document));

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "talldocumentlayout.h"
+#include "editordocumentlayout.h"
 
 #include <QFontMetricsF>
 #include <QTextBlock>
@@ -35,24 +35,49 @@ qreal leastHeight(const QTextDocument &document)
     return qreal(lines) * QFontMetricsF(document.defaultFont()).lineSpacing();
 }
 
+// Words longer than this are broken anywhere: Qt's cost for one is quadratic in its length,
+// about 50 ms at this length.
+constexpr qsizetype LongestWrappedWord = 20'000;
+
+// Whether a paragraph of `document` has a run of more than LongestWrappedWord units with nowhere
+// to break a line. Only paragraphs that long are read.
+bool hasLongWord(const QTextDocument &document)
+{
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block.length() <= LongestWrappedWord)
+            continue;
+        qsizetype run = 0;
+        const QString text = block.text();
+        for (const QChar unit : text) {
+            const QChar::Script script = unit.script();
+            const bool breaks = unit.isSpace() || unit == u'-' || script == QChar::Script_Han
+                || script == QChar::Script_Hiragana || script == QChar::Script_Katakana;
+            run = breaks ? 0 : run + 1;
+            if (run > LongestWrappedWord)
+                return true;
+        }
+    }
+    return false;
+}
+
 // Found by its name: asking a document for its layout would make it lay itself out first.
-const QString LayoutName = u"TallDocumentLayout"_qs;
+const QString LayoutName = u"EditorDocumentLayout"_qs;
 
 } // namespace
 
-TallDocumentLayout::TallDocumentLayout(QTextDocument *document)
+EditorDocumentLayout::EditorDocumentLayout(QTextDocument *document)
     : QTextDocumentLayout(document)
 {
     setObjectName(LayoutName);
 }
 
-void TallDocumentLayout::install(QTextDocument &document)
+void EditorDocumentLayout::install(QTextDocument &document)
 {
     if (!document.findChild<QAbstractTextDocumentLayout *>(LayoutName, Qt::FindDirectChildrenOnly))
-        document.setDocumentLayout(new TallDocumentLayout(&document));
+        document.setDocumentLayout(new EditorDocumentLayout(&document));
 }
 
-bool TallDocumentLayout::pageWhereNeeded(bool wholeDocument)
+bool EditorDocumentLayout::pageWhereNeeded(bool wholeDocument)
 {
     QTextDocument *shown = document();
     const QSizeF page = shown->pageSize();
@@ -68,17 +93,35 @@ bool TallDocumentLayout::pageWhereNeeded(bool wholeDocument)
     return true;
 }
 
-void TallDocumentLayout::documentChanged(int from, int oldLength, int length)
+bool EditorDocumentLayout::wrapAnywhereIfNeeded()
 {
-    // The editor sets its width with no page height at every resize; the page goes back before
-    // anything is laid out without it.
-    const bool wholeDocument
-        = from == 0 && oldLength == 0 && length == document()->characterCount();
-    if (!pageWhereNeeded(wholeDocument))
-        QTextDocumentLayout::documentChanged(from, oldLength, length);
+    QTextDocument *shown = document();
+    if (shown->revision() != m_checkedRevision) {
+        m_checkedRevision = shown->revision();
+        m_hasLongWord = hasLongWord(*shown);
+    }
+    QTextOption option = shown->defaultTextOption();
+    if (!m_hasLongWord || option.wrapMode() == QTextOption::WrapAnywhere
+        || option.wrapMode() == QTextOption::NoWrap)
+        return false;
+    option.setWrapMode(QTextOption::WrapAnywhere);
+    // Lays the document out again, from here wrapped anywhere.
+    shown->setDefaultTextOption(option);
+    return true;
 }
 
-void TallDocumentLayout::timerEvent(QTimerEvent *event)
+void EditorDocumentLayout::documentChanged(int from, int oldLength, int length)
+{
+    // The editor sets its width with no page height, and its wrapping, whenever it lays the
+    // whole document out again; both are put right before anything is laid out without them.
+    const bool wholeDocument
+        = from == 0 && oldLength == 0 && length == document()->characterCount();
+    if ((wholeDocument && wrapAnywhereIfNeeded()) || pageWhereNeeded(wholeDocument))
+        return;
+    QTextDocumentLayout::documentChanged(from, oldLength, length);
+}
+
+void EditorDocumentLayout::timerEvent(QTimerEvent *event)
 {
     // Each tick lays out the next part of the document.
     if (!pageWhereNeeded(false))
