@@ -7,13 +7,13 @@ namespace Quillmere {
 
 // Qt's document layout, kept from two ways Qt 6.4 stops responding on documents it is given.
 //
-// A very tall document: without a page height Qt lays a document out as one page 8,388,607 pixels tall, and loops for
-// ever on the first line that would go past that page's bottom: a text of 600,000 short lines,
-// or a paragraph of a few thousand words in the largest font, would hang the editor. With a page
-// just short of that height, Qt moves such a line to a next page, as it does in print. Any page
-// height also makes Qt lay out every table again on every change, so a document with tables
-// gets one only when it is tall enough to come near that bottom: when its paragraphs and rows
-// alone would be, or the part of it laid out so far is.
+// A very tall document: without a page height Qt lays a document out as one page 8,388,607
+// pixels tall, and loops for ever on the first line that would go past that page's bottom: a
+// text of 600,000 short lines, or a paragraph of a few thousand words in the largest font, would
+// hang the editor. With a page just short of that height, Qt moves such a line to a next page,
+// as it does in print. Any page height also makes Qt lay out every table again on every change,
+// so a document with tables gets one only when it is tall enough to come near that bottom: when
+// its paragraphs and rows alone would be, or the part of it laid out so far is.
 //
 // A very long word: Qt breaks a word wider than the line after looking for the word's end again
 // for every line, so a word of 500,000 letters (a pasted blob, say) takes a minute to lay out. A
