@@ -54,8 +54,10 @@ std::unique_ptr<QTextDocument> RtfReader::read()
         if (m_breakPending || m_paragraphOpen || !m_marker.empty())
             finishParagraph(current().paragraph, int(m_tables.size()));
     }
-    for (OpenTable &table : m_tables)
+    for (OpenTable &table : m_tables) {
+        endVerticalMerges(table);
         removeSpareRows(table);
+    }
     finishReading();
     m_cursor.endEditBlock();
 

@@ -299,8 +299,11 @@ struct OpenTable
     int column = 0;
     bool rowOpen = true;
     bool nextCellPending = false;
-    // Per column, the row where the vertical merge running through it began, or -1.
+    // Per column, the row where the vertical merge running through it began, or -1, and the
+    // last row it has reached. The cells are merged once the merge ends: merging them again at
+    // every row would cost as much as the rows so far, each time.
     std::vector<int> mergeStartRows;
+    std::vector<int> mergeEndRows;
 };
 
 struct MarkerRun
@@ -475,6 +478,8 @@ private:
     void endCell(int level);
     void endRow(int level);
     void mergeRowCells(OpenTable &table);
+    static void endVerticalMerge(OpenTable &table, int column);
+    static void endVerticalMerges(OpenTable &table);
 
     // pictures (rtfpictures.cpp)
     void pictureWord(const KeywordEntry &entry, const RtfToken &token);

@@ -167,6 +167,7 @@ void RtfReader::removeSpareRows(OpenTable &table)
 
 void RtfReader::closeInnermostTable()
 {
+    endVerticalMerges(m_tables.back());
     removeSpareRows(m_tables.back());
     QTextTable *table = m_tables.back().table;
     m_tables.pop_back();
@@ -247,18 +248,35 @@ void RtfReader::mergeRowCells(OpenTable &table)
         qtTable->mergeCells(table.row, column, 1, span);
     }
     table.mergeStartRows.resize(size_t(qtTable->columns()), -1);
+    table.mergeEndRows.resize(size_t(qtTable->columns()), -1);
     for (int column = 0; column < count; ++column) {
-        int &start = table.mergeStartRows[size_t(column)];
         const quint8 merge = m_cellMerges[size_t(column)];
-        if (merge & MergeFirstVertical) {
-            start = table.row;
-        } else if ((merge & MergeWithAbove) && start >= 0) {
-            const int columns = qtTable->cellAt(start, column).columnSpan();
-            qtTable->mergeCells(start, column, table.row - start + 1, columns);
-        } else {
-            start = -1;
+        if ((merge & MergeWithAbove) && !(merge & MergeFirstVertical)
+            && table.mergeStartRows[size_t(column)] >= 0) {
+            table.mergeEndRows[size_t(column)] = table.row;
+            continue;
         }
+        endVerticalMerge(table, column);
+        if (merge & MergeFirstVertical)
+            table.mergeStartRows[size_t(column)] = table.mergeEndRows[size_t(column)] = table.row;
     }
+}
+
+void RtfReader::endVerticalMerge(OpenTable &table, int column)
+{
+    int &start = table.mergeStartRows[size_t(column)];
+    const int end = table.mergeEndRows[size_t(column)];
+    if (start >= 0 && end > start) {
+        const int columns = table.table->cellAt(start, column).columnSpan();
+        table.table->mergeCells(start, column, end - start + 1, columns);
+    }
+    start = -1;
+}
+
+void RtfReader::endVerticalMerges(OpenTable &table)
+{
+    for (int column = 0; column < int(table.mergeStartRows.size()); ++column)
+        endVerticalMerge(table, column);
 }
 
 } // namespace Quillmere::Internal
