@@ -22,10 +22,9 @@ constexpr qreal TallEnoughForPages = 4'000'000;
 
 // How tall `document` is at least in its default font: a line for each paragraph outside tables,
 // and for each table its paragraphs shared out over its columns.
-qreal leastHeight(const QTextDocument &document)
+qreal leastHeight(const QTextDocument &document, const QList<QTextFrame *> &frames)
 {
     qsizetype lines = document.blockCount();
-    const QList<QTextFrame *> frames = document.rootFrame()->childFrames();
     for (const QTextFrame *frame : frames) {
         const int blocks = document.findBlock(frame->lastPosition()).blockNumber()
             - document.findBlock(frame->firstPosition()).blockNumber() + 1;
@@ -83,11 +82,15 @@ bool EditorDocumentLayout::pageWhereNeeded(bool wholeDocument)
     const QSizeF page = shown->pageSize();
     if (page.height() >= 0)
         return false;
-    // Weighed when the whole document is laid out again, not at every key typed into a table.
-    const bool tall = dynamicDocumentSize().height() >= TallEnoughForPages
-        || (wholeDocument && leastHeight(*shown) >= TallEnoughForPages);
-    if (!tall && !shown->rootFrame()->childFrames().isEmpty())
-        return false;
+    // Only a document with tables goes without a page. It is weighed when the whole of it is
+    // laid out again, not at every key typed into a table.
+    if (dynamicDocumentSize().height() < TallEnoughForPages) {
+        if (!wholeDocument)
+            return false;
+        const QList<QTextFrame *> frames = shown->rootFrame()->childFrames();
+        if (!frames.isEmpty() && leastHeight(*shown, frames) < TallEnoughForPages)
+            return false;
+    }
     // Lays the document out again, from here with the page in place.
     shown->setPageSize(QSizeF(page.width(), PageHeight));
     return true;

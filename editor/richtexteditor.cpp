@@ -3,10 +3,10 @@
 
 #include "documentsize.h"
 #include "documenttext.h"
+#include "editordocumentlayout.h"
 #include "readdocument.h"
 #include "rtfwriter.h"
 #include "slicedinsert.h"
-#include "editordocumentlayout.h"
 #include "twips.h"
 
 #include <QAbstractUndoItem>
