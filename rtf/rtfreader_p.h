@@ -45,6 +45,9 @@ constexpr int MaxTableColumns = 63;
 // and lays a table out whole, so a single table of n rows costs n squared to build and cannot
 // be laid out a screen at a time.
 constexpr int MaxRowsPerTable = 16;
+// A vertical merge keeps its rows in one part up to this many; past it the merge goes on as a
+// new merge in the next part, so that a merge running down a whole long table stays linear.
+constexpr int MaxRowsPerMergedTable = 128;
 constexpr int MaxListLevels = 9;
 constexpr qsizetype MaxFonts = 10000;
 constexpr qsizetype MaxColors = 10000;

@@ -101,12 +101,26 @@ void RtfReader::startRow(int index)
     OpenTable *table = &m_tables[size_t(index)];
     const bool merging = std::any_of(table->mergeStartRows.cbegin(), table->mergeStartRows.cend(),
                                      [](int start) { return start >= 0; });
-    if (table->row + 1 >= MaxRowsPerTable && !merging && index + 1 == int(m_tables.size())) {
+    const int rows = table->row + 1;
+    if (index + 1 == int(m_tables.size())
+        && (merging ? rows >= MaxRowsPerMergedTable : rows >= MaxRowsPerTable)) {
         const QTextTable *previous = table->table;
+        std::vector<int> mergingColumns;
+        for (int column = 0; column < int(table->mergeStartRows.size()); ++column) {
+            if (table->mergeStartRows[size_t(column)] >= 0)
+                mergingColumns.push_back(column);
+        }
         closeInnermostTable();
         openTable();
         table = &m_tables.back();
         markContinuation(*previous, *table->table);
+        // The merges still running go on from the new part's first row.
+        table->mergeStartRows.resize(size_t(table->table->columns()), -1);
+        table->mergeEndRows.resize(size_t(table->table->columns()), -1);
+        for (const int column : mergingColumns) {
+            if (column < table->table->columns())
+                table->mergeStartRows[size_t(column)] = table->mergeEndRows[size_t(column)] = 0;
+        }
     } else {
         if (++table->row >= table->rowsMade) {
             const int batch = std::min(table->rowsMade, MaxRowsPerTable);

@@ -17,6 +17,8 @@
 #include <QTextFrame>
 #include <QTextTable>
 
+#include <numeric>
+
 #include <sys/resource.h>
 
 using namespace Quillmere;
@@ -37,11 +39,13 @@ QByteArray nestedRtf(int depth)
     return rtf + "\\pard\\intbl\\itap1\\cell\\trowd\\cellx5000\\row\\pard after}";
 }
 
-QByteArray tableRtf(int rows)
+// The first column may be merged down the whole table.
+QByteArray tableRtf(int rows, bool mergedDown = false)
 {
     QByteArray rtf = "{\\rtf1 ";
     for (int row = 0; row < rows; ++row)
-        rtf += "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a" + QByteArray::number(row)
+        rtf += QByteArray("\\trowd") + (!mergedDown ? "" : row == 0 ? "\\clvmgf" : "\\clvmrg")
+            + "\\cellx1000\\cellx2000\\pard\\intbl a" + QByteArray::number(row)
             + "\\cell b\\cell\\row ";
     return rtf + "\\pard after}";
 }
@@ -195,6 +199,19 @@ void TestRtfScale::longTablesSaveAsOneTable()
         cells << u"a%1"_qs.arg(row) << u"b"_qs;
     const auto again = readRtf(writeRtf(*readRtf(tableRtf(100))));
     QCOMPARE(paragraphsOf(*again), cells << u"after"_qs);
+
+    // A merge down a long table keeps its rows together in longer parts, each merged whole.
+    const auto merged = readRtf(tableRtf(300, true));
+    QList<int> spans;
+    for (const QTextFrame *frame : merged->rootFrame()->childFrames()) {
+        const auto *table = qobject_cast<const QTextTable *>(frame);
+        QVERIFY(table);
+        QCOMPARE(table->cellAt(0, 0).rowSpan(), table->rows());
+        spans.append(table->rows());
+    }
+    QVERIFY(spans.size() > 1);
+    QVERIFY(spans.first() > 16);
+    QCOMPARE(std::accumulate(spans.cbegin(), spans.cend(), 0), 300);
 }
 
 // Every picture saves with the bytes it was read from, whether it is shown at full size,
