@@ -124,7 +124,10 @@ void RtfReader::flushRun()
 void RtfReader::ensureContentPosition(int tableLevel)
 {
     enterTableLevel(tableLevel);
-    if (m_breakPending) {
+    if (m_breakPending && !m_tables.empty()
+        && ++m_tables.back().cellParagraphs >= MaxParagraphsPerCell) {
+        continueCellInNextPart();
+    } else if (m_breakPending) {
         m_cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
         m_breakPending = false;
         m_blockFormatUnknown = false;

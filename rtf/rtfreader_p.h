@@ -48,6 +48,9 @@ constexpr int MaxRowsPerTable = 16;
 // A vertical merge keeps its rows in one part up to this many; past it the merge goes on as a
 // new merge in the next part, so that a merge running down a whole long table stays linear.
 constexpr int MaxRowsPerMergedTable = 128;
+// Qt lays out a table part whole, twice, at every change in it: a cell that would hold more
+// paragraphs goes on in a row of the next part.
+constexpr int MaxParagraphsPerCell = 2000;
 constexpr int MaxListLevels = 9;
 constexpr qsizetype MaxFonts = 10000;
 constexpr qsizetype MaxColors = 10000;
@@ -302,6 +305,7 @@ struct OpenTable
     int column = 0;
     bool rowOpen = true;
     bool nextCellPending = false;
+    int cellParagraphs = 0;
     // Per column, the row where the vertical merge running through it began, or -1, and the
     // last row it has reached. The cells are merged once the merge ends: merging them again at
     // every row would cost as much as the rows so far, each time.
@@ -471,7 +475,8 @@ private:
     void tableWord(const KeywordEntry &entry, const RtfToken &token);
     int tableLevelOf(const ParagraphState &paragraph) const;
     void enterTableLevel(int level);
-    void startRow(int index);
+    void startRow(int index, bool newPart = false);
+    void continueCellInNextPart();
     void removeSpareRows(OpenTable &table);
     void markContinuation(const QTextTable &previous, const QTextTable &next);
     void openTable();

@@ -96,14 +96,14 @@ void RtfReader::enterTableLevel(int level)
     }
 }
 
-void RtfReader::startRow(int index)
+void RtfReader::startRow(int index, bool newPart)
 {
     OpenTable *table = &m_tables[size_t(index)];
     const bool merging = std::any_of(table->mergeStartRows.cbegin(), table->mergeStartRows.cend(),
                                      [](int start) { return start >= 0; });
     const int rows = table->row + 1;
     if (index + 1 == int(m_tables.size())
-        && (merging ? rows >= MaxRowsPerMergedTable : rows >= MaxRowsPerTable)) {
+        && (newPart || (merging ? rows >= MaxRowsPerMergedTable : rows >= MaxRowsPerTable))) {
         const QTextTable *previous = table->table;
         std::vector<int> mergingColumns;
         for (int column = 0; column < int(table->mergeStartRows.size()); ++column) {
@@ -134,8 +134,22 @@ void RtfReader::startRow(int index)
     moveToCell(*table);
 }
 
+void RtfReader::continueCellInNextPart()
+{
+    const int level = int(m_tables.size());
+    const int column = m_tables.back().column;
+    endRow(level);
+    startRow(level - 1, true);
+    OpenTable &table = m_tables.back();
+    if (column >= table.table->columns())
+        table.table->appendColumns(column + 1 - table.table->columns());
+    table.column = column;
+    moveToCell(table);
+}
+
 void RtfReader::moveToCell(OpenTable &table)
 {
+    table.cellParagraphs = 0;
     m_cursor = table.table->cellAt(table.row, table.column).firstCursorPosition();
     m_blockFormatUnknown = true;
     m_breakPending = false;

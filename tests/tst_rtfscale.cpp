@@ -212,6 +212,20 @@ void TestRtfScale::longTablesSaveAsOneTable()
     QVERIFY(spans.size() > 1);
     QVERIFY(spans.first() > 16);
     QCOMPARE(std::accumulate(spans.cbegin(), spans.cend(), 0), 300);
+
+    // So does a cell of very many paragraphs, going on in its column in the next part.
+    QByteArray longCell = "{\\rtf1 \\trowd\\cellx1000\\cellx2000\\pard\\intbl a\\cell ";
+    QStringList expected{ u"a"_qs };
+    for (int paragraph = 0; paragraph < 4500; ++paragraph) {
+        longCell += "p" + QByteArray::number(paragraph) + "\\par ";
+        expected << u"p%1"_qs.arg(paragraph);
+    }
+    const auto split = readRtf(longCell + "\\cell\\row\\pard after}");
+    const QList<QTextFrame *> splitParts = split->rootFrame()->childFrames();
+    QCOMPARE(splitParts.size(), 3);
+    const auto *second = qobject_cast<const QTextTable *>(splitParts.at(1));
+    QCOMPARE(second->cellAt(0, 1).firstCursorPosition().block().text(), u"p2000"_qs);
+    QCOMPARE(paragraphsOf(*split), expected << u"after"_qs);
 }
 
 // Every picture saves with the bytes it was read from, whether it is shown at full size,
