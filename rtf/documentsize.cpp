@@ -24,38 +24,75 @@ constexpr qint64 OneMegabyte = qint64(1) << 20;
 constexpr qint64 FixedAllowance = 256 * OneMegabyte;
 constexpr qint64 AllowancePerFileByte = 10;
 // Measured costs of a built and shown document, rounded up: a paragraph with its block and
-// layout, a table cell on top of its paragraph, a character of text, the decoded pictures.
+// layout, a table cell on top of its paragraph, a character of text, a note kept aside with its
+// mark, the decoded pictures. Qt holds the glyphs of a laid-out paragraph, so the longest one
+// costs as much again for each of its characters.
 constexpr qint64 BytesPerParagraph = 200;
 constexpr qint64 BytesPerCell = 160;
 constexpr qint64 BytesPerCharacter = 4;
+constexpr qint64 BytesPerLaidOutCharacter = 48;
+constexpr qint64 BytesPerNote = 1024;
 
 struct Counts
 {
     qint64 paragraphs = 1;
     qint64 cells = 0;
+    qint64 notes = 0;
+    qint64 longestParagraph = 0;
     bool pictures = false;
 };
 
-// Counts the control words that make paragraphs, cells and pictures.
+// Counts the control words that make paragraphs, cells, notes and pictures, and the longest
+// run of text between paragraph ends, outside pictures, binary data and groups readers may skip.
 Counts countRtf(QByteArrayView bytes)
 {
     Counts counts;
+    qint64 paragraph = 0;
+    int depth = 0;
+    int skippedDepth = -1;
     const char *const end = bytes.data() + bytes.size();
     for (const char *at = bytes.data(); at < end;) {
-        const auto *slash = static_cast<const char *>(std::memchr(at, '\\', size_t(end - at)));
-        if (!slash)
-            break;
-        const char *wordEnd = slash + 1;
-        while (wordEnd < end && wordEnd - slash <= 9 && std::isalpha(uchar(*wordEnd)))
-            ++wordEnd;
-        const std::string_view word(slash + 1, size_t(wordEnd - slash - 1));
-        if (word == "par" || word == "sect" || word == "page")
-            ++counts.paragraphs;
-        else if (word == "cell" || word == "nestcell")
-            ++counts.cells;
-        else if (word == "pict")
-            counts.pictures = true;
-        at = wordEnd;
+        const char byte = *at++;
+        if (byte == '{') {
+            ++depth;
+        } else if (byte == '}') {
+            if (depth-- == skippedDepth)
+                skippedDepth = -1;
+        } else if (byte != '\\') {
+            if (skippedDepth < 0 && byte != '\r' && byte != '\n' && byte != '\0')
+                counts.longestParagraph = std::max(counts.longestParagraph, ++paragraph);
+        } else if (at < end && !std::isalpha(uchar(*at))) {
+            if (*at == '*' && skippedDepth < 0)
+                skippedDepth = depth;
+            if (*at == '\'' && skippedDepth < 0)
+                counts.longestParagraph = std::max(counts.longestParagraph, ++paragraph);
+            at += std::min<qint64>(*at == '\'' ? 3 : 1, end - at);
+        } else {
+            const char *wordEnd = at;
+            while (wordEnd < end && std::isalpha(uchar(*wordEnd)))
+                ++wordEnd;
+            const std::string_view word(at, size_t(wordEnd - at));
+            at = wordEnd < end && *wordEnd == '-' ? wordEnd + 1 : wordEnd;
+            qint64 parameter = 0;
+            for (; at < end && parameter < bytes.size() && std::isdigit(uchar(*at)); ++at)
+                parameter = parameter * 10 + (*at - '0');
+            at += at < end && *at == ' ' ? 1 : 0;
+            if (word == "par" || word == "sect" || word == "page") {
+                ++counts.paragraphs;
+                paragraph = 0;
+            } else if (word == "cell" || word == "nestcell" || word == "row" || word == "nestrow") {
+                counts.cells += word.ends_with("cell") ? 1 : 0;
+                paragraph = 0;
+            } else if (word == "footnote" || word == "annotation") {
+                ++counts.notes;
+            } else if (word == "pict") {
+                counts.pictures = true;
+                if (skippedDepth < 0)
+                    skippedDepth = depth;
+            } else if (word == "bin") {
+                at += std::min<qint64>(parameter, end - at);
+            }
+        }
     }
     return counts;
 }
@@ -63,7 +100,14 @@ Counts countRtf(QByteArrayView bytes)
 Counts countPlainText(QByteArrayView bytes)
 {
     Counts counts;
-    counts.paragraphs += std::count(bytes.begin(), bytes.end(), '\n');
+    const char *const end = bytes.data() + bytes.size();
+    for (const char *at = bytes.data(); at < end;) {
+        const auto *lineEnd = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
+        const char *const next = lineEnd ? lineEnd + 1 : end;
+        counts.longestParagraph = std::max(counts.longestParagraph, qint64(next - at));
+        counts.paragraphs += lineEnd ? 1 : 0;
+        at = next;
+    }
     return counts;
 }
 
@@ -91,7 +135,9 @@ qint64 projectedDocumentBytes(QByteArrayView bytes)
 {
     const Counts counts = looksLikeRtf(bytes) ? countRtf(bytes) : countPlainText(bytes);
     return bytes.size() * BytesPerCharacter + (counts.paragraphs + counts.cells) * BytesPerParagraph
-        + counts.cells * BytesPerCell + (counts.pictures ? DecodedPictureBudget : 0);
+        + counts.cells * BytesPerCell + counts.notes * BytesPerNote
+        + counts.longestParagraph * BytesPerLaidOutCharacter
+        + (counts.pictures ? DecodedPictureBudget : 0);
 }
 
 qint64 availableMemoryBytes()

@@ -97,16 +97,31 @@ void TestRtfScale::refusesWhatCannotBeHeld_data()
 
     const QByteArray paragraphs = "{\\rtf1 " + QByteArray("x\\par ").repeated(100000) + "}";
     const QByteArray cells = "{\\rtf1 " + QByteArray("x\\cell ").repeated(100000) + "}";
-    // Its character and paragraph, at 4 and 200 bytes, and no table cell.
-    QTest::addRow("one character in just its memory") << QByteArray("x") << qint64(204) << false;
+    // Its character, its paragraph and the paragraph laid out, at 4, 200 and 48 bytes.
+    QTest::addRow("one character in just its memory") << QByteArray("x") << qint64(252) << false;
     QTest::addRow("paragraphs that fit") << paragraphs << 32 * OneMegabyte << false;
     QTest::addRow("as many cells as do not") << cells << 32 * OneMegabyte << true;
     QTest::addRow("paragraphs in too little memory") << paragraphs << 8 * OneMegabyte << true;
     QTest::addRow("text lines in too little memory")
         << QByteArray("x\n").repeated(100000) << 8 * OneMegabyte << true;
+    // Qt holds the glyphs of a whole paragraph once it is laid out.
+    const QByteArray line = QByteArray(999, 'x') + '\n';
+    QTest::addRow("text lines that fit") << line.repeated(1000) << 32 * OneMegabyte << false;
+    QTest::addRow("one text line as long as them does not")
+        << line.repeated(1000).replace('\n', ' ') << 32 * OneMegabyte << true;
+    QTest::addRow("a paragraph as long, in RTF")
+        << "{\\rtf1 " + QByteArray("x\\'e9\\b\\b0 ").repeated(300000) + "}"
+        << 32 * OneMegabyte << true;
+    QTest::addRow("a picture's data, not text")
+        << "{\\rtf1 {\\pict " + QByteArray(1000000, 'a') + "}{\\*\\x " + QByteArray(1000000, 'a')
+            + "}\\bin1000000 " + QByteArray(1000000, 'a') + "}"
+        << 128 * OneMegabyte << false;
     // Far more than ten times the file, however much memory there is.
     QTest::addRow("empty paragraphs beyond the promise")
         << "{\\rtf1 " + QByteArray("\\par").repeated(3000000) + "}"
+        << std::numeric_limits<qint64>::max() << true;
+    QTest::addRow("notes beyond the promise")
+        << "{\\rtf1 " + QByteArray("a{\\footnote b}").repeated(300000) + "}"
         << std::numeric_limits<qint64>::max() << true;
 }
 
