@@ -485,6 +485,7 @@ private:
     void applyRowDefinition(OpenTable &table, int level);
     void endCell(int level);
     void endRow(int level);
+    void finishRow(int level);
     void mergeRowCells(OpenTable &table);
     static void endVerticalMerge(OpenTable &table, int column);
     static void endVerticalMerges(OpenTable &table);

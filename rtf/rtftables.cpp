@@ -138,7 +138,7 @@ void RtfReader::continueCellInNextPart()
 {
     const int level = int(m_tables.size());
     const int column = m_tables.back().column;
-    endRow(level);
+    finishRow(level);
     startRow(level - 1, true);
     OpenTable &table = m_tables.back();
     if (column >= table.table->columns())
@@ -243,6 +243,11 @@ void RtfReader::endRow(int level)
         closeInnermostTable();
     if (m_paragraphOpen || !m_marker.empty())
         finishParagraph(state().paragraph, level);
+    finishRow(level);
+}
+
+void RtfReader::finishRow(int level)
+{
     OpenTable &table = m_tables.back();
     if (table.row == 0)
         applyRowDefinition(table, level);
