@@ -479,7 +479,7 @@ private:
     void continueCellInNextPart();
     void removeSpareRows(OpenTable &table);
     void markContinuation(const QTextTable &previous, const QTextTable &next);
-    void openTable();
+    void openTable(int rows = 1);
     void closeInnermostTable();
     void moveToCell(OpenTable &table);
     void applyRowDefinition(OpenTable &table, int level);

@@ -111,7 +111,8 @@ void RtfReader::startRow(int index, bool newPart)
                 mergingColumns.push_back(column);
         }
         closeInnermostTable();
-        openTable();
+        // A table that ran to a part's end will likely fill the next one as well.
+        openTable(MaxRowsPerTable);
         table = &m_tables.back();
         markContinuation(*previous, *table->table);
         // The merges still running go on from the new part's first row.
@@ -156,14 +157,15 @@ void RtfReader::moveToCell(OpenTable &table)
     m_paragraphOpen = false;
 }
 
-void RtfReader::openTable()
+void RtfReader::openTable(int rows)
 {
     const int level = int(m_tables.size()) + 1;
     const bool definitionFits = m_rowDefinitionNested == (level > 1);
     const int columns = definitionFits ? std::max<int>(1, int(m_cellEdges.size())) : 1;
     m_breakPending = false;
     OpenTable table;
-    table.table = m_cursor.insertTable(1, columns);
+    table.table = m_cursor.insertTable(rows, columns);
+    table.rowsMade = rows;
     m_blockFormatUnknown = true;
     m_paragraphOpen = false;
     applyRowDefinition(table, level);
