@@ -4,10 +4,12 @@
 #include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextTable>
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 namespace Quillmere {
 
@@ -20,19 +22,100 @@ constexpr qreal PageHeight = INT_MAX / 256 - 1;
 // is in place before the text reaches its bottom.
 constexpr qreal TallEnoughForPages = 4'000'000;
 
-// How tall `document` is at least in its default font: a line for each paragraph outside tables,
-// and for each table its paragraphs shared out over its columns.
-qreal leastHeight(const QTextDocument &document, const QList<QTextFrame *> &frames)
+// How tall a document with tables is likely to be at `width`: each paragraph outside tables a
+// line as tall as its tallest character, or the room its characters take (about half as wide as
+// they are tall) wrapped at the width if that is more; each table's paragraphs shared out over
+// its columns. Sizes come from the document's formats, so that text in a large font and tall
+// pictures count for what they are.
+class HeightEstimator
 {
-    qsizetype lines = document.blockCount();
-    for (const QTextFrame *frame : frames) {
-        const int blocks = document.findBlock(frame->lastPosition()).blockNumber()
-            - document.findBlock(frame->firstPosition()).blockNumber() + 1;
-        const auto *table = qobject_cast<const QTextTable *>(frame);
-        lines -= blocks - blocks / std::max(1, table ? table->columns() : 1);
+public:
+    HeightEstimator(const QTextDocument &document, qreal width)
+        : m_document(document)
+        , m_width(width > 0 ? width : NominalWidth)
+    {
+        const QList<QTextFormat> formats = document.allFormats();
+        const qreal defaultSize = document.defaultFont().pointSizeF();
+        const qreal defaultLine = QFontMetricsF(document.defaultFont()).lineSpacing();
+        m_sizes.reserve(formats.size());
+        for (const QTextFormat &format : formats) {
+            Size size{ defaultLine, defaultLine * defaultLine / 2 };
+            if (format.isImageFormat()) {
+                const QTextImageFormat image = format.toImageFormat();
+                size = { image.height(), image.width() * image.height() };
+            } else if (const qreal points = format.toCharFormat().fontPointSize(); points > 0) {
+                size.line = defaultLine * points / std::max<qreal>(defaultSize, 1);
+                size.area = size.line * size.line / 2;
+            }
+            m_sizes.push_back(size);
+        }
     }
-    return qreal(lines) * QFontMetricsF(document.defaultFont()).lineSpacing();
-}
+
+    // A quick bound, every paragraph and character taken at the largest size of any format.
+    qreal bound() const
+    {
+        Size largest{};
+        for (const Size &size : m_sizes) {
+            largest.line = std::max(largest.line, size.line);
+            largest.area = std::max(largest.area, size.area);
+        }
+        return m_document.blockCount() * largest.line
+            + m_document.characterCount() * largest.area / m_width;
+    }
+
+    qreal estimate() const
+    {
+        qreal height = 0;
+        for (auto it = m_document.rootFrame()->begin(); !it.atEnd(); ++it) {
+            if (const QTextFrame *frame = it.currentFrame()) {
+                const auto *table = qobject_cast<const QTextTable *>(frame);
+                height += blocksHeight(m_document.findBlock(frame->firstPosition()),
+                                       m_document.findBlock(frame->lastPosition()).next(),
+                                       1.0 / std::max(1, table ? table->columns() : 1));
+            } else {
+                height += blocksHeight(it.currentBlock(), it.currentBlock().next(), 1.0);
+            }
+        }
+        return height;
+    }
+
+private:
+    struct Size
+    {
+        qreal line = 0;
+        qreal area = 0; // of one character
+    };
+
+    // The width of text assumed when the document has none yet.
+    static constexpr qreal NominalWidth = 600;
+
+    qreal blocksHeight(QTextBlock block, const QTextBlock &end, qreal share) const
+    {
+        qreal height = 0;
+        for (; block.isValid() && block != end; block = block.next()) {
+            qreal tallest = sizeOf(block.charFormatIndex()).line;
+            qreal area = 0;
+            for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+                const QTextFragment piece = fragment.fragment();
+                const Size size = sizeOf(piece.charFormatIndex());
+                tallest = std::max(tallest, size.line);
+                area += size.area * piece.length();
+            }
+            height += std::max(tallest * share, area / m_width);
+        }
+        return height;
+    }
+
+    Size sizeOf(int formatIndex) const
+    {
+        return formatIndex >= 0 && formatIndex < qsizetype(m_sizes.size()) ? m_sizes[size_t(formatIndex)]
+                                                                          : Size{};
+    }
+
+    const QTextDocument &m_document;
+    const qreal m_width;
+    std::vector<Size> m_sizes; // by format index
+};
 
 // Words longer than this are broken anywhere: Qt's cost for one is quadratic in its length,
 // about 50 ms at this length.
@@ -87,9 +170,19 @@ bool EditorDocumentLayout::pageWhereNeeded(bool wholeDocument)
     if (dynamicDocumentSize().height() < TallEnoughForPages) {
         if (!wholeDocument)
             return false;
-        const QList<QTextFrame *> frames = shown->rootFrame()->childFrames();
-        if (!frames.isEmpty() && leastHeight(*shown, frames) < TallEnoughForPages)
-            return false;
+        if (!shown->rootFrame()->childFrames().isEmpty()) {
+            // Weighed at the width of the first layout of each revision: a narrower window
+            // makes it taller, which the margin to Qt's limit and the watch on the part laid
+            // out allow for.
+            if (shown->revision() != m_weighedRevision) {
+                m_weighedRevision = shown->revision();
+                const HeightEstimator likely(*shown, shown->textWidth());
+                const qreal bound = likely.bound();
+                m_likelyHeight = bound < TallEnoughForPages ? bound : likely.estimate();
+            }
+            if (m_likelyHeight < TallEnoughForPages)
+                return false;
+        }
     }
     // Lays the document out again, from here with the page in place.
     shown->setPageSize(QSizeF(page.width(), PageHeight));

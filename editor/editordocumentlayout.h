@@ -13,7 +13,8 @@ namespace Quillmere {
 // hang the editor. With a page just short of that height, Qt moves such a line to a next page,
 // as it does in print. Any page height also makes Qt lay out every table again on every change,
 // so a document with tables gets one only when it is tall enough to come near that bottom: when
-// its paragraphs and rows alone would be, or the part of it laid out so far is.
+// its paragraphs and rows, at the sizes its formats give them, would be likely to, or the part
+// of it laid out so far is.
 //
 // A very long word: Qt breaks a word wider than the line after looking for the word's end again
 // for every line, so a word of 500,000 letters (a pasted blob, say) takes a minute to lay out. A
@@ -39,6 +40,9 @@ private:
 
     int m_checkedRevision = -1;
     bool m_hasLongWord = false;
+    // The height a document with tables is likely to take, weighed once for each revision.
+    int m_weighedRevision = -1;
+    qreal m_likelyHeight = 0;
 };
 
 } // namespace Quillmere

@@ -205,6 +205,13 @@ void TestRichTextEditor::documentQtWouldHangOnLaysOut_data()
         << "{\\rtf1\\fs3276 " + QByteArray("W ").repeated(4000) + "}" << 8.4e6 << false;
     QTest::addRow("paragraphs in the largest font")
         << "{\\rtf1\\fs3276 " + QByteArray("W\\par ").repeated(4000) + "}" << 8.4e6 << false;
+    QTest::addRow("a table's cells in the largest font")
+        << "{\\rtf1\\fs3276 "
+            + ("\\trowd\\cellx5000\\pard\\intbl " + QByteArray("W\\par ").repeated(1000)
+               + "\\cell\\row ")
+                  .repeated(4)
+            + "}"
+        << 8.4e6 << false;
     QTest::addRow("tall pictures in one line") << "{\\rtf1 " + picture.repeated(450) + "}" << 8.4e6
                                                << false;
     QTest::addRow("a word of 300,000 letters, and others")
