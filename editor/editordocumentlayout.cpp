@@ -22,11 +22,11 @@ constexpr qreal PageHeight = INT_MAX / 256 - 1;
 // is in place before the text reaches its bottom.
 constexpr qreal TallEnoughForPages = 4'000'000;
 
-// How tall a document with tables is likely to be at `width`: each paragraph outside tables a
-// line as tall as its tallest character, or the room its characters take (about half as wide as
-// they are tall) wrapped at the width if that is more; each table's paragraphs shared out over
-// its columns. Sizes come from the document's formats, so that text in a large font and tall
-// pictures count for what they are.
+// How tall a document with tables is likely to be at `width`: each paragraph outside tables as
+// many lines as its characters fill at the width (at least one), each line as tall as the
+// paragraph's tallest character and its line spacing make it, with the room above and below
+// it; each table's paragraphs shared out over its columns. Sizes come from the document's
+// formats, so that large fonts, tall pictures and wide spacing count for what they are.
 class HeightEstimator
 {
 public:
@@ -35,32 +35,57 @@ public:
         , m_width(width > 0 ? width : NominalWidth)
     {
         const QList<QTextFormat> formats = document.allFormats();
-        const qreal defaultSize = document.defaultFont().pointSizeF();
+        const qreal defaultPoints = std::max<qreal>(document.defaultFont().pointSizeF(), 1);
         const qreal defaultLine = QFontMetricsF(document.defaultFont()).lineSpacing();
         m_sizes.reserve(formats.size());
         for (const QTextFormat &format : formats) {
-            Size size{ defaultLine, defaultLine * defaultLine / 2 };
+            Size size{ defaultLine, defaultLine / 2 };
             if (format.isImageFormat()) {
                 const QTextImageFormat image = format.toImageFormat();
-                size = { image.height(), image.width() * image.height() };
+                size.line = image.height();
+                size.advance = image.width();
+            } else if (format.isBlockFormat()) {
+                const QTextBlockFormat block = format.toBlockFormat();
+                size.spacing = std::max<qreal>(block.topMargin(), 0)
+                    + std::max<qreal>(block.bottomMargin(), 0);
+                const qreal rule = std::max<qreal>(block.lineHeight(), 0);
+                switch (block.lineHeightType()) {
+                case QTextBlockFormat::ProportionalHeight:
+                    size.scale = rule / 100;
+                    break;
+                case QTextBlockFormat::FixedHeight:
+                case QTextBlockFormat::MinimumHeight:
+                    size.leastLine = rule;
+                    break;
+                case QTextBlockFormat::LineDistanceHeight:
+                    size.addedLine = rule;
+                    break;
+                default:
+                    break;
+                }
             } else if (const qreal points = format.toCharFormat().fontPointSize(); points > 0) {
-                size.line = defaultLine * points / std::max<qreal>(defaultSize, 1);
-                size.area = size.line * size.line / 2;
+                size.line = defaultLine * points / defaultPoints;
+                size.advance = size.line / 2;
             }
             m_sizes.push_back(size);
         }
     }
 
-    // A quick bound, every paragraph and character taken at the largest size of any format.
+    // A quick bound, every paragraph and character taken at the largest sizes of any format.
     qreal bound() const
     {
-        Size largest{};
+        Size largest{ 0, 0 };
         for (const Size &size : m_sizes) {
             largest.line = std::max(largest.line, size.line);
-            largest.area = std::max(largest.area, size.area);
+            largest.advance = std::max(largest.advance, size.advance);
+            largest.spacing = std::max(largest.spacing, size.spacing);
+            largest.scale = std::max(largest.scale, size.scale);
+            largest.leastLine = std::max(largest.leastLine, size.leastLine);
+            largest.addedLine = std::max(largest.addedLine, size.addedLine);
         }
-        return m_document.blockCount() * largest.line
-            + m_document.characterCount() * largest.area / m_width;
+        const qreal line = largest.lineFor(largest.line);
+        return m_document.blockCount() * (line + largest.spacing)
+            + m_document.characterCount() * largest.advance / m_width * line;
     }
 
     qreal estimate() const
@@ -80,10 +105,18 @@ public:
     }
 
 private:
+    // What a format says of the room text takes: a character's line height and advance, and a
+    // paragraph's spacing and rule for its line height.
     struct Size
     {
         qreal line = 0;
-        qreal area = 0; // of one character
+        qreal advance = 0;
+        qreal spacing = 0;
+        qreal scale = 1;
+        qreal leastLine = 0;
+        qreal addedLine = 0;
+
+        qreal lineFor(qreal tallest) const { return std::max(tallest * scale + addedLine, leastLine); }
     };
 
     // The width of text assumed when the document has none yet.
@@ -94,14 +127,16 @@ private:
         qreal height = 0;
         for (; block.isValid() && block != end; block = block.next()) {
             qreal tallest = sizeOf(block.charFormatIndex()).line;
-            qreal area = 0;
+            qreal advance = 0;
             for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
                 const QTextFragment piece = fragment.fragment();
                 const Size size = sizeOf(piece.charFormatIndex());
                 tallest = std::max(tallest, size.line);
-                area += size.area * piece.length();
+                advance += size.advance * piece.length();
             }
-            height += std::max(tallest * share, area / m_width);
+            const Size paragraph = sizeOf(block.blockFormatIndex());
+            height += std::max(share, advance / m_width) * paragraph.lineFor(tallest)
+                + paragraph.spacing * share;
         }
         return height;
     }

@@ -205,15 +205,21 @@ void TestRichTextEditor::documentQtWouldHangOnLaysOut_data()
         << "{\\rtf1\\fs3276 " + QByteArray("W ").repeated(4000) + "}" << 8.4e6 << false;
     QTest::addRow("paragraphs in the largest font")
         << "{\\rtf1\\fs3276 " + QByteArray("W\\par ").repeated(4000) + "}" << 8.4e6 << false;
-    QTest::addRow("a table's cells in the largest font")
-        << "{\\rtf1\\fs3276 "
-            + ("\\trowd\\cellx5000\\pard\\intbl " + QByteArray("W\\par ").repeated(1000)
-               + "\\cell\\row ")
+    // Tables go without a page height unless they would come near it.
+    const auto tallTable = [](const QByteArray &paragraph) {
+        return "{\\rtf1 "
+            + ("\\trowd\\cellx5000\\pard\\intbl" + paragraph + ' '
+               + QByteArray("W\\par ").repeated(1000) + "\\cell\\row ")
                   .repeated(4)
-            + "}"
-        << 8.4e6 << false;
-    QTest::addRow("tall pictures in one line") << "{\\rtf1 " + picture.repeated(450) + "}" << 8.4e6
-                                               << false;
+            + "}";
+    };
+    QTest::addRow("table cells in the largest font") << tallTable("\\fs3276") << 8.4e6 << false;
+    QTest::addRow("table cells with the widest spacing") << tallTable("\\sa32767") << 8.4e6 << false;
+    QTest::addRow("table cells with the tallest lines")
+        << tallTable("\\sl32767\\slmult0") << 8.4e6 << false;
+    QTest::addRow("tall pictures in one table cell")
+        << "{\\rtf1 \\trowd\\cellx5000\\pard\\intbl " + picture.repeated(450) + "\\cell\\row}" << 8.4e6
+        << false;
     QTest::addRow("a word of 300,000 letters, and others")
         << "{\\rtf1 short words\\par " + QByteArray(300'000, 'x') + "}" << 0.0 << true;
 }
