@@ -6,9 +6,11 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextTable>
+#include <QTextTableCell>
 
 #include <algorithm>
 #include <climits>
+#include <numeric>
 #include <vector>
 
 namespace Quillmere {
@@ -22,11 +24,11 @@ constexpr qreal PageHeight = INT_MAX / 256 - 1;
 // is in place before the text reaches its bottom.
 constexpr qreal TallEnoughForPages = 4'000'000;
 
-// How tall a document with tables is likely to be at `width`: each paragraph outside tables as
-// many lines as its characters fill at the width (at least one), each line as tall as the
+// How tall a document with tables is likely to be at `width`: each paragraph as many lines as
+// its characters fill at the width of its column (at least one), each line as tall as the
 // paragraph's tallest character and its line spacing make it, with the room above and below
-// it; each table's paragraphs shared out over its columns. Sizes come from the document's
-// formats, so that large fonts, tall pictures and wide spacing count for what they are.
+// it; each table row as tall as its tallest cell. Sizes come from the document's formats, so
+// that large fonts, tall pictures and wide spacing count for what they are.
 class HeightEstimator
 {
 public:
@@ -39,7 +41,7 @@ public:
         const qreal defaultLine = QFontMetricsF(document.defaultFont()).lineSpacing();
         m_sizes.reserve(formats.size());
         for (const QTextFormat &format : formats) {
-            Size size{ defaultLine, defaultLine / 2 };
+            Size size { defaultLine, defaultLine / 2 };
             if (format.isImageFormat()) {
                 const QTextImageFormat image = format.toImageFormat();
                 size.line = image.height();
@@ -74,7 +76,7 @@ public:
     // A quick bound, every paragraph and character taken at the largest sizes of any format.
     qreal bound() const
     {
-        Size largest{ 0, 0 };
+        Size largest { 0, 0 };
         for (const Size &size : m_sizes) {
             largest.line = std::max(largest.line, size.line);
             largest.advance = std::max(largest.advance, size.advance);
@@ -88,21 +90,7 @@ public:
             + m_document.characterCount() * largest.advance / m_width * line;
     }
 
-    qreal estimate() const
-    {
-        qreal height = 0;
-        for (auto it = m_document.rootFrame()->begin(); !it.atEnd(); ++it) {
-            if (const QTextFrame *frame = it.currentFrame()) {
-                const auto *table = qobject_cast<const QTextTable *>(frame);
-                height += blocksHeight(m_document.findBlock(frame->firstPosition()),
-                                       m_document.findBlock(frame->lastPosition()).next(),
-                                       1.0 / std::max(1, table ? table->columns() : 1));
-            } else {
-                height += blocksHeight(it.currentBlock(), it.currentBlock().next(), 1.0);
-            }
-        }
-        return height;
-    }
+    qreal estimate() const { return flowHeight(m_document.rootFrame()->begin(), m_width); }
 
 private:
     // What a format says of the room text takes: a character's line height and advance, and a
@@ -116,35 +104,89 @@ private:
         qreal leastLine = 0;
         qreal addedLine = 0;
 
-        qreal lineFor(qreal tallest) const { return std::max(tallest * scale + addedLine, leastLine); }
+        qreal lineFor(qreal tallest) const
+        {
+            return std::max(tallest * scale + addedLine, leastLine);
+        }
     };
 
     // The width of text assumed when the document has none yet.
     static constexpr qreal NominalWidth = 600;
 
-    qreal blocksHeight(QTextBlock block, const QTextBlock &end, qreal share) const
+    // The paragraphs and tables of the document, one below the other.
+    qreal flowHeight(QTextFrame::iterator it, qreal width) const
     {
         qreal height = 0;
-        for (; block.isValid() && block != end; block = block.next()) {
-            qreal tallest = sizeOf(block.charFormatIndex()).line;
-            qreal advance = 0;
-            for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
-                const QTextFragment piece = fragment.fragment();
-                const Size size = sizeOf(piece.charFormatIndex());
-                tallest = std::max(tallest, size.line);
-                advance += size.advance * piece.length();
-            }
-            const Size paragraph = sizeOf(block.blockFormatIndex());
-            height += std::max(share, advance / m_width) * paragraph.lineFor(tallest)
-                + paragraph.spacing * share;
+        for (; !it.atEnd(); ++it) {
+            if (const auto *table = qobject_cast<const QTextTable *>(it.currentFrame()))
+                height += tableHeight(*table, width);
+            else if (const QTextFrame *frame = it.currentFrame())
+                height += flowHeight(frame->begin(), width);
+            else
+                height += blockHeight(it.currentBlock(), width);
         }
         return height;
     }
 
+    // A table's rows each as tall as its tallest cell, the width shared out over the columns (a
+    // merged cell taken as one column wide, and a nested table's paragraphs as one below the
+    // other, which make neither shorter). The cells' paragraphs are walked in order, each cell
+    // ending where the next one starts.
+    qreal tableHeight(const QTextTable &table, qreal width) const
+    {
+        const int rows = table.rows();
+        const int columns = table.columns();
+        const qreal columnWidth = width / std::max(1, columns);
+        std::vector<qreal> rowHeights(size_t(rows), 0);
+        QTextBlock block = m_document.findBlock(table.firstPosition());
+        int position = block.position();
+        const auto walkTo = [&](int end, int row) {
+            qreal cell = 0;
+            for (; block.isValid() && position < end; block = block.next()) {
+                cell += blockHeight(block, columnWidth);
+                position += block.length();
+            }
+            if (row >= 0)
+                rowHeights[size_t(row)] = std::max(rowHeights[size_t(row)], cell);
+        };
+        int previousRow = -1;
+        for (int row = 0; row < rows; ++row) {
+            for (int column = 0; column < columns; ++column) {
+                // A merged cell is met again to its right and below; it counts where it starts.
+                const QTextTableCell cell = table.cellAt(row, column);
+                if ((column > 0 && cell == table.cellAt(row, column - 1))
+                    || (row > 0 && cell == table.cellAt(row - 1, column))) {
+                    continue;
+                }
+                walkTo(cell.firstPosition(), previousRow);
+                previousRow = row;
+            }
+        }
+        walkTo(table.lastPosition() + 1, previousRow);
+        return std::accumulate(rowHeights.cbegin(), rowHeights.cend(), qreal(0));
+    }
+
+    qreal blockHeight(const QTextBlock &block, qreal width) const
+    {
+        // An empty paragraph is as tall as its own character format makes it.
+        qreal tallest = block.length() > 1 ? 0 : sizeOf(block.charFormatIndex()).line;
+        qreal advance = 0;
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            const QTextFragment piece = fragment.fragment();
+            const Size size = sizeOf(piece.charFormatIndex());
+            tallest = std::max(tallest, size.line);
+            advance += size.advance * piece.length();
+        }
+        const Size paragraph = sizeOf(block.blockFormatIndex());
+        return std::max<qreal>(1, advance / std::max<qreal>(width, 1)) * paragraph.lineFor(tallest)
+            + paragraph.spacing;
+    }
+
     Size sizeOf(int formatIndex) const
     {
-        return formatIndex >= 0 && formatIndex < qsizetype(m_sizes.size()) ? m_sizes[size_t(formatIndex)]
-                                                                          : Size{};
+        return formatIndex >= 0 && formatIndex < qsizetype(m_sizes.size())
+            ? m_sizes[size_t(formatIndex)]
+            : Size {};
     }
 
     const QTextDocument &m_document;

@@ -90,8 +90,8 @@ void TestRichTextEditor::commandsUndoAndRedoOneByOne()
     // Cells long enough that the command reads and copies the text in several slices.
     const QByteArray longWord(6000, 'y');
     for (int row = 0; row < 40; ++row) {
-        rtf += "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a" + QByteArray::number(row)
-            + longWord + "\\cell b\\cell\\row ";
+        rtf += "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a" + QByteArray::number(row) + longWord
+            + "\\cell b\\cell\\row ";
         text += u"\r\na%1%2\r\nb"_qs.arg(row).arg(QString::fromLatin1(longWord));
     }
     QTextCursor end(editor.document());
@@ -163,8 +163,9 @@ void TestRichTextEditor::mouseDownReportsButtonCodes()
                       inViewport);
     const QPointF twips
         = QPointF(editor.viewport()->mapTo(&editor, inViewport)) * 1440.0 / editor.logicalDpiY();
-    QCOMPARE(QList<QVariantList>(spy), QList<QVariantList>({ { 1, 0, twips.x(), twips.y() },
-                                                             { 4, 6, twips.x(), twips.y() } }));
+    QCOMPARE(
+        QList<QVariantList>(spy),
+        QList<QVariantList>({ { 1, 0, twips.x(), twips.y() }, { 4, 6, twips.x(), twips.y() } }));
 }
 
 void TestRichTextEditor::shownDocumentGetsScrollBarItNeeds_data()
@@ -205,21 +206,24 @@ void TestRichTextEditor::documentQtWouldHangOnLaysOut_data()
         << "{\\rtf1\\fs3276 " + QByteArray("W ").repeated(4000) + "}" << 8.4e6 << false;
     QTest::addRow("paragraphs in the largest font")
         << "{\\rtf1\\fs3276 " + QByteArray("W\\par ").repeated(4000) + "}" << 8.4e6 << false;
-    // Tables go without a page height unless they would come near it.
+    // Tables go without a page height unless they would come near it: here the first of 63
+    // columns holds all the height.
     const auto tallTable = [](const QByteArray &paragraph) {
-        return "{\\rtf1 "
-            + ("\\trowd\\cellx5000\\pard\\intbl" + paragraph + ' '
-               + QByteArray("W\\par ").repeated(1000) + "\\cell\\row ")
-                  .repeated(4)
-            + "}";
+        QByteArray row = "\\trowd";
+        for (int column = 1; column <= 63; ++column)
+            row += "\\cellx" + QByteArray::number(column * 100);
+        row += "\\pard\\intbl" + paragraph + ' ' + QByteArray("W\\par ").repeated(1000)
+            + QByteArray("\\cell").repeated(63) + "\\row ";
+        return "{\\rtf1 " + row.repeated(4) + "}";
     };
     QTest::addRow("table cells in the largest font") << tallTable("\\fs3276") << 8.4e6 << false;
-    QTest::addRow("table cells with the widest spacing") << tallTable("\\sa32767") << 8.4e6 << false;
+    QTest::addRow("table cells with the widest spacing")
+        << tallTable("\\sa32767") << 8.4e6 << false;
     QTest::addRow("table cells with the tallest lines")
         << tallTable("\\sl32767\\slmult0") << 8.4e6 << false;
     QTest::addRow("tall pictures in one table cell")
-        << "{\\rtf1 \\trowd\\cellx5000\\pard\\intbl " + picture.repeated(450) + "\\cell\\row}" << 8.4e6
-        << false;
+        << "{\\rtf1 \\trowd\\cellx5000\\pard\\intbl " + picture.repeated(450) + "\\cell\\row}"
+        << 8.4e6 << false;
     QTest::addRow("a word of 300,000 letters, and others")
         << "{\\rtf1 short words\\par " + QByteArray(300'000, 'x') + "}" << 0.0 << true;
 }

@@ -44,7 +44,10 @@ QByteArray tableRtf(int rows, bool mergedDown = false)
 {
     QByteArray rtf = "{\\rtf1 ";
     for (int row = 0; row < rows; ++row)
-        rtf += QByteArray("\\trowd") + (!mergedDown ? "" : row == 0 ? "\\clvmgf" : "\\clvmrg")
+        rtf += QByteArray("\\trowd")
+            + (!mergedDown    ? ""
+                   : row == 0 ? "\\clvmgf"
+                              : "\\clvmrg")
             + "\\cellx1000\\cellx2000\\pard\\intbl a" + QByteArray::number(row)
             + "\\cell b\\cell\\row ";
     return rtf + "\\pard after}";
@@ -110,12 +113,11 @@ void TestRtfScale::refusesWhatCannotBeHeld_data()
     QTest::addRow("one text line as long as them does not")
         << line.repeated(1000).replace('\n', ' ') << 32 * OneMegabyte << true;
     QTest::addRow("a paragraph as long, in RTF")
-        << "{\\rtf1 " + QByteArray("x\\'e9\\b\\b0 ").repeated(300000) + "}"
-        << 32 * OneMegabyte << true;
-    QTest::addRow("a picture's data, not text")
-        << "{\\rtf1 {\\pict " + QByteArray(1000000, 'a') + "}{\\*\\x " + QByteArray(1000000, 'a')
-            + "}\\bin1000000 " + QByteArray(1000000, 'a') + "}"
-        << 128 * OneMegabyte << false;
+        << "{\\rtf1 " + QByteArray("x\\'e9\\b\\b0 ").repeated(300000) + "}" << 32 * OneMegabyte
+        << true;
+    QTest::addRow("a picture's data, not text") << "{\\rtf1 {\\pict " + QByteArray(1000000, 'a')
+            + "}{\\*\\x " + QByteArray(1000000, 'a') + "}\\bin1000000 " + QByteArray(1000000, 'a')
+            + "}" << 128 * OneMegabyte << false;
     // Far more than ten times the file, however much memory there is.
     QTest::addRow("empty paragraphs beyond the promise")
         << "{\\rtf1 " + QByteArray("\\par").repeated(3000000) + "}"
@@ -231,10 +233,11 @@ void TestRtfScale::longTablesSaveAsOneTable()
     // So does a cell of very many paragraphs, going on in its column in the next part, the
     // list marker of the paragraph at the cut in the new part with it.
     QByteArray longCell = "{\\rtf1 \\trowd\\cellx1000\\cellx2000\\pard\\intbl a\\cell ";
-    QStringList expected{ u"a"_qs };
+    QStringList expected { u"a"_qs };
     for (int paragraph = 0; paragraph < 4500; ++paragraph) {
         const bool marked = paragraph == 2000;
-        longCell += (marked ? "{\\pntext -\\tab}p" : "p") + QByteArray::number(paragraph) + "\\par ";
+        longCell
+            += (marked ? "{\\pntext -\\tab}p" : "p") + QByteArray::number(paragraph) + "\\par ";
         expected << (marked ? u"-\tp%1"_qs : u"p%1"_qs).arg(paragraph);
     }
     const auto split = readRtf(longCell + "\\cell\\row\\pard after}");
