@@ -197,7 +197,8 @@ void TestRtfScale::deepNestingIsFlattened()
     QCOMPARE(text, levels.join(u' ') + u" after"_qs);
 }
 
-// A long table is built as several tables, and saves as the rows of one.
+// A long table is built as several tables, and saves as the rows of one; a long vertical merge
+// or a cell of very many paragraphs goes on in the next of them.
 void TestRtfScale::longTablesSaveAsOneTable()
 {
     const auto parts = [](const QByteArray &rtf) {
@@ -217,7 +218,7 @@ void TestRtfScale::longTablesSaveAsOneTable()
     const auto again = readRtf(writeRtf(*readRtf(tableRtf(100))));
     QCOMPARE(paragraphsOf(*again), cells << u"after"_qs);
 
-    // A merge down a long table keeps its rows together in longer parts, each merged whole.
+    // A merge keeps its rows together in longer parts, each merged whole.
     const auto merged = readRtf(tableRtf(300, true));
     QList<int> spans;
     for (const QTextFrame *frame : merged->rootFrame()->childFrames()) {
@@ -230,8 +231,8 @@ void TestRtfScale::longTablesSaveAsOneTable()
     QVERIFY(spans.first() > 16);
     QCOMPARE(std::accumulate(spans.cbegin(), spans.cend(), 0), 300);
 
-    // So does a cell of very many paragraphs, going on in its column in the next part, the
-    // list marker of the paragraph at the cut in the new part with it.
+    // A long cell goes on in its column in the next part, with the list marker of the
+    // paragraph at the cut.
     QByteArray longCell = "{\\rtf1 \\trowd\\cellx1000\\cellx2000\\pard\\intbl a\\cell ";
     QStringList expected { u"a"_qs };
     for (int paragraph = 0; paragraph < 4500; ++paragraph) {
