@@ -3,6 +3,7 @@
 
 #include "rtfproperties.h"
 #include "rtfreader.h"
+#include "rtftokenizer.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -11,10 +12,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <limits>
-#include <string_view>
 
 namespace Quillmere {
 namespace {
@@ -50,38 +49,40 @@ Counts countRtf(QByteArrayView bytes)
     qint64 paragraph = 0;
     int depth = 0;
     int skippedDepth = -1;
-    const char *const end = bytes.data() + bytes.size();
-    for (const char *at = bytes.data(); at < end;) {
-        const char byte = *at++;
-        if (byte == '{') {
+    const auto addText = [&](qsizetype length) {
+        if (skippedDepth < 0) {
+            paragraph += length;
+            counts.longestParagraph = std::max(counts.longestParagraph, paragraph);
+        }
+    };
+    RtfTokenizer tokenizer(bytes);
+    for (RtfToken token = tokenizer.next(); token.kind != RtfToken::Kind::End;
+         token = tokenizer.next()) {
+        switch (token.kind) {
+        case RtfToken::Kind::GroupStart:
             ++depth;
-        } else if (byte == '}') {
+            break;
+        case RtfToken::Kind::GroupEnd:
             if (depth-- == skippedDepth)
                 skippedDepth = -1;
-        } else if (byte != '\\') {
-            if (skippedDepth < 0 && byte != '\r' && byte != '\n' && byte != '\0')
-                counts.longestParagraph = std::max(counts.longestParagraph, ++paragraph);
-        } else if (at < end && !std::isalpha(uchar(*at))) {
-            if (*at == '*' && skippedDepth < 0)
+            break;
+        case RtfToken::Kind::Text:
+            addText(token.bytes.size());
+            break;
+        case RtfToken::Kind::HexByte:
+            addText(1);
+            break;
+        case RtfToken::Kind::ControlSymbol:
+            if (token.parameter == '*' && skippedDepth < 0)
                 skippedDepth = depth;
-            if (*at == '\'' && skippedDepth < 0)
-                counts.longestParagraph = std::max(counts.longestParagraph, ++paragraph);
-            at += std::min<qint64>(*at == '\'' ? 3 : 1, end - at);
-        } else {
-            const char *wordEnd = at;
-            while (wordEnd < end && std::isalpha(uchar(*wordEnd)))
-                ++wordEnd;
-            const std::string_view word(at, size_t(wordEnd - at));
-            at = wordEnd < end && *wordEnd == '-' ? wordEnd + 1 : wordEnd;
-            qint64 parameter = 0;
-            for (; at < end && parameter < bytes.size() && std::isdigit(uchar(*at)); ++at)
-                parameter = parameter * 10 + (*at - '0');
-            at += at < end && *at == ' ' ? 1 : 0;
+            break;
+        case RtfToken::Kind::ControlWord: {
+            const QByteArrayView word = token.bytes;
             if (word == "par" || word == "sect" || word == "page") {
                 ++counts.paragraphs;
                 paragraph = 0;
             } else if (word == "cell" || word == "nestcell" || word == "row" || word == "nestrow") {
-                counts.cells += word.ends_with("cell") ? 1 : 0;
+                counts.cells += word.endsWith("cell") ? 1 : 0;
                 paragraph = 0;
             } else if (word == "footnote" || word == "annotation") {
                 ++counts.notes;
@@ -89,9 +90,11 @@ Counts countRtf(QByteArrayView bytes)
                 counts.pictures = true;
                 if (skippedDepth < 0)
                     skippedDepth = depth;
-            } else if (word == "bin") {
-                at += std::min<qint64>(parameter, end - at);
             }
+            break;
+        }
+        default:
+            break;
         }
     }
     return counts;
